@@ -1,0 +1,16 @@
+#!/bin/bash
+# Installs the Debian packages the build, the program and the tests need.
+# Idempotent: asks apt only for what is missing.
+set -euo pipefail
+PKGS=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+      fonts-ipafont-gothic xvfb xauth xdotool x11-utils imagemagick)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
