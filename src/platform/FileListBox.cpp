@@ -1,0 +1,65 @@
+#include "FileListBox.h"
+
+#include "Errors.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+
+namespace platform {
+
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+bool FileListBox::SetPath(const QString& path) {
+  ClearError();
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists()) return RaiseOsError(ENOENT), false;
+  if (!info.isDir()) return RaiseOsError(ENOTDIR), false;
+  if (!info.isReadable()) return RaiseOsError(EACCES), false;
+  path_ = QDir::toNativeSeparators(info.absoluteFilePath());
+  Refresh();
+  return true;
+}
+
+void FileListBox::SetPattern(const QString& pattern) {
+  pattern_ = pattern;
+  Refresh();
+}
+
+bool FileListBox::Matches(const QString& fileName) const {
+  for (const QString& p : pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(p.trimmed()),
+                                QRegularExpression::CaseInsensitiveOption);
+    if (re.match(fileName).hasMatch()) return true;
+  }
+  return false;
+}
+
+void FileListBox::Refresh() {
+  clear();
+  if (path_.isEmpty()) return;
+  QDir dir(path_);
+  QStringList names;
+  for (const QFileInfo& f : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
+    if (Matches(f.fileName())) names << f.fileName();
+  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+  });
+  addItems(names);
+}
+
+QString FileListBox::FileName() const {
+  const QListWidgetItem* item = currentItem();
+  return item && item->isSelected() ? item->text() : QString();
+}
+
+int FileListBox::ListIndex() const {
+  const QListWidgetItem* item = currentItem();
+  return item && item->isSelected() ? row(item) : -1;
+}
+
+}  // namespace platform

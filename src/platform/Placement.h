@@ -1,0 +1,19 @@
+#pragma once
+// Where a dialog goes when it centres itself over the main window: the
+// outer frames are used, the sums are done in floating point, and the result
+// is not clamped to the screen.
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace platform {
+
+QPoint CenteredOver(const QRect& mainFrame, const QSize& ownFrame);
+void CenterOver(QWidget* window, const QWidget* mainWindow);
+// Dialogs are ownerless windows that stay out of the taskbar.
+void MakeFixedDialog(QWidget* window, const QWidget* mainWindow);
+void MakeFixedMainWindow(QWidget* window);
+
+}  // namespace platform

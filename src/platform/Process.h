@@ -1,0 +1,33 @@
+#pragma once
+// The process: its executable, current directory, special folders, OS version, ending.
+#include <QString>
+#include <functional>
+
+namespace platform {
+
+QString ExePath();
+QString ExeFolder();
+QString ExeBaseName();
+// Lets tests stand in for "a copy of the executable in some folder".
+void SetExePathForTest(const QString& path);
+
+QString PathSeparator();
+
+QString CurDir();
+// Sets the error state and returns false when the folder can't be entered.
+bool ChDir(const QString& path);
+
+// The user's documents folder; the home folder where there is none; empty when neither exists.
+QString DocumentsFolder();
+
+// Windows' major version; other desktops report 6, since they all keep a
+// per-user documents folder, which is what callers test the version for.
+int OsMajorVersion();
+void SetOsMajorVersionForTest(int major);
+
+// Ends the program at once: no further events run. Tests install a handler that
+// throws, so the caller's remaining steps are skipped there as well.
+[[noreturn]] void EndProgram(int exitCode = 0);
+void SetEndProgramHandler(std::function<void(int)> handler);
+
+}  // namespace platform

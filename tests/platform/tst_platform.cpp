@@ -1,0 +1,240 @@
+// The toolkit layer: CP932, sequential files and their comma-value rules,
+// the file list's pattern, volumes and dialog placement.
+#include "TestSupport.h"
+#include "platform/Cp932.h"
+#include "platform/Errors.h"
+#include "platform/FileListBox.h"
+#include "platform/Placement.h"
+#include "platform/TextFiles.h"
+#include "platform/Volumes.h"
+
+#include <QApplication>
+#include <QtTest>
+#include <cerrno>
+
+namespace files = platform::files;
+
+class TestPlatform : public QObject {
+  Q_OBJECT
+ private slots:
+  void cp932_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("half-width katakana") << QStringLiteral("ｱｲ") << QByteArray("\xB1\xB2");
+    QTest::newRow("backslash stays") << QStringLiteral("C:\\Data") << QByteArray("C:\\Data");
+    QTest::newRow("wave dash") << QStringLiteral("～") << QByteArray("\x81\x60");
+    QTest::newRow("circled one") << QStringLiteral("①") << QByteArray("\x87\x40");
+    QTest::newRow("hiragana") << QStringLiteral("あ") << QByteArray("\x82\xA0");
+  }
+  void cp932() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    bool ok = false;
+    QCOMPARE(platform::ToCp932(text, &ok), bytes);
+    QVERIFY(ok);
+    QCOMPARE(platform::FromCp932(bytes), text);
+  }
+
+  void cp932RefusesWhatItCannotWrite() {
+    bool ok = true;
+    platform::ToCp932(QStringLiteral("한글"), &ok);
+    QVERIFY(!ok);
+  }
+
+  void charCount_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("count");
+    QTest::newRow("ascii") << QByteArray("A,1") << qint64(3);
+    QTest::newRow("double-byte counts once") << QByteArray("\x82\xA0\x82\xA2,1") << qint64(4);
+    QTest::newRow("half-width katakana is single") << QByteArray("\xB1\xB2") << qint64(2);
+    QTest::newRow("lone lead byte at the end") << QByteArray("a\x82") << qint64(2);
+    QTest::newRow("empty") << QByteArray() << qint64(0);
+  }
+  void charCount() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, count);
+    QCOMPARE(platform::Cp932CharCount(bytes), count);
+  }
+
+  void lineInput_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    using L = QList<QByteArray>;
+    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << L{"a", "b"};
+    QTest::newRow("LF alone") << QByteArray("a\nb\n") << L{"a", "b"};
+    QTest::newRow("CR alone") << QByteArray("a\rb\r") << L{"a", "b"};
+    QTest::newRow("no terminator on the last line") << QByteArray("a\r\nb") << L{"a", "b"};
+    QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb\n\nc") << L{"a", "", "b", "", "c"};
+    QTest::newRow("empty file") << QByteArray() << L{};
+    QTest::newRow("one empty line") << QByteArray("\r\n") << L{""};
+    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\n") << L{"a", ""};
+    QTest::newRow("CR LF across a buffer boundary")
+        << (QByteArray(65535, 'x') + "\r\nz") << L{QByteArray(65535, 'x'), "z"};
+    QTest::newRow("line longer than a buffer")
+        << (QByteArray(200000, 'y') + "\n") << L{QByteArray(200000, 'y')};
+    QTest::newRow("CP932 bytes untouched")
+        << QByteArray("\x82\xA0\x5C,\x81\x60\r\n") << L{"\x82\xA0\x5C,\x81\x60"};
+  }
+  void lineInput() {
+    QFETCH(QByteArray, content);
+    QFETCH(QList<QByteArray>, lines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QVERIFY(WriteAll(path, content));
+    QVERIFY(files::OpenInput(1, path));
+    QList<QByteArray> got;
+    while (!files::Eof(1)) {
+      QByteArray line;
+      QVERIFY(files::LineInput(1, line));
+      got << line;
+    }
+    QByteArray extra;
+    QVERIFY(!files::LineInput(1, extra));  // reading past the end is an error
+    QVERIFY(platform::Err().Number != 0);
+    files::CloseAll();
+    QCOMPARE(got, lines);
+  }
+
+  void openErrorsCarryTheOsNumber() {
+    QTemporaryDir dir;
+    QVERIFY(!files::OpenInput(1, dir.filePath("missing.csv")));
+    QCOMPARE(platform::Err().Number, ENOENT);
+    QVERIFY(!platform::Err().Description.isEmpty());
+    QVERIFY(!files::OpenInput(1, dir.path()));
+    QCOMPARE(platform::Err().Number, EISDIR);
+    QVERIFY(!files::OpenOutput(1, dir.filePath("no/such/folder/Korima.ini")));
+    QCOMPARE(platform::Err().Number, ENOENT);
+    files::CloseAll();
+  }
+
+  void splitFields_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("enough");
+    QTest::addColumn<QList<QByteArray>>("fields");
+    using L = QList<QByteArray>;
+    QTest::newRow("the written form") << QByteArray("\"C:\\Data\",\"6000\",\"\",\"6001\",1,0\r\n") << true
+                                      << L{"C:\\Data", "6000", "", "6001", "1", "0"};
+    QTest::newRow("six lines") << QByteArray("\"a\"\r\n\"6000\"\r\n\"h\"\r\n\"6001\"\r\n1\r\n0\r\n") << true
+                               << L{"a", "6000", "h", "6001", "1", "0"};
+    QTest::newRow("five fields") << QByteArray("\"a\",\"6000\",\"h\",\"6001\",1\r\n") << false << L{};
+    QTest::newRow("commas inside quotes") << QByteArray("\"a,b\",\"6,0\",\"h\",\"6001\",0,1") << true
+                                          << L{"a,b", "6,0", "h", "6001", "0", "1"};
+    QTest::newRow("blanks around bare values") << QByteArray("\"a\",\"b\",\"c\",\"d\",  2 ,\t1  \n") << true
+                                               << L{"a", "b", "c", "d", "2", "1"};
+    QTest::newRow("fields past the sixth ignored") << QByteArray("1,2,3,4,5,6,7,8") << true
+                                                   << L{"1", "2", "3", "4", "5", "6"};
+    QTest::newRow("unclosed quote runs to the end") << QByteArray("1,2,3,4,5,\"6") << true
+                                                    << L{"1", "2", "3", "4", "5", "6"};
+    QTest::newRow("empty") << QByteArray() << false << L{};
+  }
+  void splitFields() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, enough);
+    QFETCH(QList<QByteArray>, fields);
+    QList<QByteArray> got;
+    QCOMPARE(files::SplitFields(content, 6, got), enough);
+    if (enough) QCOMPARE(got, fields);
+  }
+
+  void parseInt16_data() {
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+    QTest::newRow("one") << QByteArray("1") << true << 1;
+    QTest::newRow("lowest") << QByteArray("-32768") << true << -32768;
+    QTest::newRow("highest") << QByteArray("32767") << true << 32767;
+    QTest::newRow("one past") << QByteArray("32768") << false << 0;
+    QTest::newRow("70000") << QByteArray("70000") << false << 0;
+    QTest::newRow("text") << QByteArray("abc") << false << 0;
+    QTest::newRow("empty") << QByteArray("") << false << 0;
+    QTest::newRow("decimal point") << QByteArray("1.0") << false << 0;
+    QTest::newRow("huge") << QByteArray("99999999999999999999999") << false << 0;
+  }
+  void parseInt16() {
+    QFETCH(QByteArray, field);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+    qint16 v = 0;
+    QCOMPARE(files::ParseInt16(field, v), ok);
+    if (ok) QCOMPARE(int(v), value);
+  }
+
+  void formatFields() {
+    using F = files::Field;
+    QByteArray line;
+    QVERIFY(files::FormatFields({F(QStringLiteral("C:\\Data")), F(QStringLiteral("6000")), F(QString()),
+                                 F(QStringLiteral("6001")), F(qint64(1)), F(qint64(0))},
+                                line));
+    QCOMPARE(line, QByteArray("\"C:\\Data\",\"6000\",\"\",\"6001\",1,0\r\n"));
+    QVERIFY(files::FormatFields({F(QStringLiteral("/home/データ")), F(qint64(-5))}, line));
+    QCOMPARE(line, QByteArray("\"/home/\x83\x66\x81\x5B\x83\x5E\",-5\r\n"));
+    // Texts that would not read back the same are refused, not garbled.
+    QVERIFY(!files::FormatFields({F(QStringLiteral("/home/한"))}, line));
+    QCOMPARE(platform::Err().Number, platform::IllegalByteSequenceError());
+    QVERIFY(!files::FormatFields({F(QStringLiteral("/a\"b"))}, line));
+  }
+
+  void outputReplacesOnlyOnCommit() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Korima.ini");
+    QVERIFY(WriteAll(path, "old\r\n"));
+    QVERIFY(files::OpenOutput(1, path));
+    QVERIFY(files::WriteFields(1, {files::Field(QStringLiteral("new"))}));
+    files::CloseAll();  // no commit: the old file stays
+    QCOMPARE(ReadAll(path), QByteArray("old\r\n"));
+    QVERIFY(files::OpenOutput(1, path));
+    QVERIFY(files::WriteFields(1, {files::Field(QStringLiteral("new"))}));
+    QVERIFY(files::Commit(1));
+    files::CloseAll();
+    QCOMPARE(ReadAll(path), QByteArray("\"new\"\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Korima.ini"});  // no temporaries left
+  }
+
+  void fileListPattern() {
+    QTemporaryDir dir;
+    for (const char* name : {"a.csv", "B.CSV", "c.Txt", "d.tsv", "e.csv.bak", "f.txt~", "g.TXT"})
+      QVERIFY(WriteAll(dir.filePath(name), "x"));
+    QVERIFY(QDir(dir.path()).mkdir("h.csv"));  // folders are not files
+    platform::FileListBox list;
+    list.SetPattern(QStringLiteral("*.csv;*.txt"));
+    QVERIFY(list.SetPath(dir.path()));
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i) names << list.item(i)->text();
+    QCOMPARE(names, (QStringList{"a.csv", "B.CSV", "c.Txt", "g.TXT"}));
+    QCOMPARE(list.ListIndex(), -1);
+    QCOMPARE(list.FileName(), QString());
+    list.setCurrentRow(1);
+    QCOMPARE(list.FileName(), QStringLiteral("B.CSV"));
+    QVERIFY(!list.SetPath(dir.filePath("gone")));
+    QCOMPARE(list.Path(), QDir::toNativeSeparators(dir.path()));
+  }
+
+  void centering_data() {
+    QTest::addColumn<QRect>("main");
+    QTest::addColumn<QSize>("own");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("middle of the screen") << QRect(100, 100, 426, 431) << QSize(407, 327) << QPoint(110, 152);
+    QTest::newRow("near the left edge: off-screen kept") << QRect(-300, 10, 200, 100) << QSize(400, 300)
+                                                         << QPoint(-400, -90);
+    QTest::newRow("odd difference rounds") << QRect(0, 0, 101, 101) << QSize(100, 100) << QPoint(1, 1);
+  }
+  void centering() {
+    QFETCH(QRect, main);
+    QFETCH(QSize, own);
+    QFETCH(QPoint, expected);
+    QCOMPARE(platform::CenteredOver(main, own), expected);
+  }
+
+  void volumes() {
+    platform::SetVolumesForTest({"/", "/mnt/usb"});
+    QCOMPARE(platform::VolumeOf("/mnt/usb/data"), QStringLiteral("/mnt/usb"));
+    QCOMPARE(platform::VolumeOf("/mnt/usb"), QStringLiteral("/mnt/usb"));
+    QCOMPARE(platform::VolumeOf("/mnt/usbkey/data"), QStringLiteral("/"));
+    QCOMPARE(platform::VolumeOf("relative/path"), QString());
+    QCOMPARE(platform::VolumeOf(""), QString());
+    platform::SetVolumesForTest({});
+  }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
