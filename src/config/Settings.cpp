@@ -1,0 +1,152 @@
+#include "Settings.h"
+
+#include "platform/Cp932.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/Process.h"
+#include "platform/TextFiles.h"
+
+namespace korima::config {
+
+SettingsRecord Settings;
+
+namespace {
+
+constexpr int kFileNo = 1;
+constexpr qint32 kDocumentsFolderId = 5;
+
+const QString kOpenErrorTitle = QStringLiteral("File Open Error");
+const QString kWriteErrorTitle = QStringLiteral("File Write Error");
+
+void ShowOpenError() {
+  platform::MsgBox(QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ") + platform::Err().Description,
+                   platform::vbOKOnly, kOpenErrorTitle);
+}
+
+void ShowWriteError() {
+  platform::MsgBox(QStringLiteral("INIﾌｧｲﾙ書き込みｴﾗｰ : ") + platform::Err().Description,
+                   platform::vbOKOnly, kWriteErrorTitle);
+}
+
+// The file's order differs from the record's: the two integers come last.
+bool WriteLine(const SettingsValues& v) {
+  using platform::files::Field;
+  return platform::files::WriteFields(
+             kFileNo, {Field(v.WorkFolder), Field(v.LocalPort), Field(v.RemoteHost),
+                       Field(v.RemotePort), Field(qint64(v.TitleLine)), Field(qint64(v.StartUpSize))}) &&
+         platform::files::Commit(kFileNo);
+}
+
+SettingsValues ValuesOf(const SettingsRecord& s) {
+  return {s.WorkFolder, s.LocalPort, s.RemoteHost, s.RemotePort, s.TitleLine, s.StartUpSize};
+}
+
+}  // namespace
+
+void ReadSettings(const MainWindowHooks& main) {
+  namespace files = platform::files;
+  if (!files::OpenInput(kFileNo, Settings.SettingsPath)) {
+    files::CloseAll();
+    InitSettingsFile(QStringLiteral("ﾌｧｲﾙなし"), main);
+    return;
+  }
+
+  QList<QByteArray> f;
+  qint16 titleLine = 0, startUpSize = 0;
+  const bool read = files::InputFields(kFileNo, 6, f) && files::ParseInt16(f[4], titleLine) &&
+                    files::ParseInt16(f[5], startUpSize);
+  if (read) {
+    Settings.WorkFolder = platform::FromCp932(f[0]);
+    Settings.LocalPort = platform::FromCp932(f[1]);
+    Settings.RemoteHost = platform::FromCp932(f[2]);
+    Settings.RemotePort = platform::FromCp932(f[3]);
+    Settings.TitleLine = titleLine;
+    Settings.StartUpSize = startUpSize;
+  } else {
+    files::CloseAll();
+    InitSettingsFile(QStringLiteral("ﾌｧｲﾙ不正"), main);
+  }
+  files::CloseAll();
+
+  if (Settings.StartUpSize < 0 || Settings.StartUpSize > 1)
+    InitSettingsFile(QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"), main);
+
+  if (!platform::ChDir(Settings.WorkFolder)) {
+    platform::MsgBox(QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"),
+                     platform::vbCritical, QStringLiteral("エラー！！"));
+    if (main.SetStatus)
+      main.SetStatus(QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！"));
+    Settings.WorkFolder = platform::CurDir();
+  }
+}
+
+void InitSettingsFile(const QString& reason, const MainWindowHooks& main) {
+  namespace files = platform::files;
+  const QString folderLine =
+      main.IsVistaOrLater
+          ? QStringLiteral("保存ﾌｫﾙﾀﾞの初期値はﾏｲﾄﾞｷｭﾒﾝﾄﾌｫﾙﾀﾞです")
+          : QStringLiteral("保存ﾌｫﾙﾀﾞの初期値は ") + platform::ExeFolder() + QStringLiteral(" です");
+  platform::MsgBox(QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason + QStringLiteral("\r\n") +
+                       QStringLiteral("INIﾌｧｲﾙを初期化します\r\n") + folderLine +
+                       QStringLiteral("\r\n運用に適したﾌｫﾙﾀﾞを再設定してください"),
+                   platform::vbOKOnly, QStringLiteral("File Read"));
+
+  Settings.WorkFolder =
+      main.IsVistaOrLater ? GetSpecialFolder(1, kDocumentsFolderId) : platform::ExeFolder();
+  Settings.TitleLine = 0;
+  Settings.StartUpSize = 0;
+  Settings.LocalPort = QString::fromLatin1(kDefaultLocalPort);
+  Settings.RemoteHost = QString::fromLatin1(kDefaultRemoteHost);
+  Settings.RemotePort = QString::fromLatin1(kDefaultRemotePort);
+
+  if (!files::OpenOutput(kFileNo, Settings.SettingsPath)) {
+    files::CloseAll();
+    ShowOpenError();
+    platform::EndProgram(1);
+  }
+  if (!WriteLine(ValuesOf(Settings))) {
+    const platform::ErrorState failure = platform::Err();
+    files::CloseAll();
+    platform::RaiseError(failure.Number, failure.Description);
+    ShowWriteError();
+    platform::EndProgram(1);
+  }
+  files::CloseAll();
+}
+
+void SaveSettings(const SettingsValues& values, const MainWindowHooks& main) {
+  namespace files = platform::files;
+  if (!files::OpenOutput(kFileNo, Settings.SettingsPath)) {
+    files::CloseAll();
+    ShowOpenError();
+    platform::EndProgram(1);
+  }
+  if (!WriteLine(values)) {
+    const platform::ErrorState failure = platform::Err();
+    files::CloseAll();
+    platform::RaiseError(failure.Number, failure.Description);
+    ShowWriteError();
+  }
+  files::CloseAll();
+
+  Settings.WorkFolder = values.WorkFolder;
+  if (main.ShowFolder) main.ShowFolder(values.WorkFolder);
+  Settings.TitleLine = values.TitleLine;
+  Settings.StartUpSize = values.StartUpSize;
+  Settings.LocalPort = values.LocalPort;
+  Settings.RemoteHost = values.RemoteHost;
+  Settings.RemotePort = values.RemotePort;
+}
+
+QString GetSpecialFolder(qint32 owner, qint32 folderId) {
+  Q_UNUSED(owner);  // only a window handle on the desktop that has one
+  if (folderId != kDocumentsFolderId) return {};
+  return CutAtNul(platform::DocumentsFolder());
+}
+
+QString CutAtNul(const QString& text) {
+  const qsizetype p = text.indexOf(QChar(0));
+  return p < 0 ? text : text.left(p);
+}
+
+}  // namespace korima::config

@@ -1,0 +1,277 @@
+// The settings file: its exact bytes, what the reader accepts, what it does
+// with everything else, and that a failed save never costs the old file.
+#include "TestSupport.h"
+#include "config/Settings.h"
+#include "platform/Cp932.h"
+#include "platform/Process.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+using namespace korima::config;
+
+namespace {
+const QByteArray kDefaultLineTail = "\",\"6000\",\"192.168.1.100\",\"6001\",0,0\r\n";
+}
+
+class TestSettings : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir tmp_;
+  QString exeDir_, docs_, work_, ini_;
+  QStringList statusCalls_;
+  CurrentDirGuard cwd_;
+
+  MainWindowHooks Hooks(bool vista = true) {
+    MainWindowHooks h;
+    h.IsVistaOrLater = vista;
+    h.SetStatus = [this](const QString& s) { statusCalls_ << s; };
+    h.ShowFolder = [this](const QString& s) { statusCalls_ << QStringLiteral("folder:") + s; };
+    return h;
+  }
+  QByteArray DefaultLine() const { return '"' + platform::ToCp932(docs_) + kDefaultLineTail; }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(tmp_.isValid());
+    QDir root(tmp_.path());
+    root.mkpath("home/Documents");
+    root.mkpath("app");
+    root.mkpath("work");
+    qputenv("HOME", tmp_.filePath("home").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
+    docs_ = tmp_.filePath("home/Documents");
+    exeDir_ = tmp_.filePath("app");
+    work_ = tmp_.filePath("work");
+    ini_ = exeDir_ + "/Korima.ini";
+    platform::SetExePathForTest(exeDir_ + "/Korima");
+  }
+  void init() {
+    QFile::remove(ini_);
+    Settings = {};
+    Settings.SettingsPath = ini_;
+    statusCalls_.clear();
+  }
+
+  void readsValidFiles_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("titleLine");
+    QTest::addColumn<int>("startUpSize");
+    QTest::newRow("the written form") << QByteArray("\"%W\",\"6000\",\"\",\"6001\",1,0\r\n") << "%W" << "" << 1 << 0;
+    QTest::newRow("six fields on six lines") << QByteArray("\"%W\"\r\n\"6000\"\r\n\"h\"\r\n\"6001\"\r\n0\r\n1\r\n")
+                                             << "%W" << "h" << 0 << 1;
+    QTest::newRow("2 in position 5 is taken") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",2,0\r\n") << "%W" << "h" << 2 << 0;
+    QTest::newRow("no line end") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",0,0") << "%W" << "h" << 0 << 0;
+  }
+  void readsValidFiles() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, folder);
+    QFETCH(QString, host);
+    QFETCH(int, titleLine);
+    QFETCH(int, startUpSize);
+    content.replace("%W", platform::ToCp932(work_));
+    QVERIFY(WriteAll(ini_, content));
+    Recorder rec;
+    ReadSettings(Hooks());
+    QCOMPARE(rec.boxes.size(), 0);
+    QCOMPARE(Settings.WorkFolder, folder.replace("%W", work_));
+    QCOMPARE(Settings.LocalPort, QStringLiteral("6000"));
+    QCOMPARE(Settings.RemoteHost, host);
+    QCOMPARE(Settings.RemotePort, QStringLiteral("6001"));
+    QCOMPARE(int(Settings.TitleLine), titleLine);
+    QCOMPARE(int(Settings.StartUpSize), startUpSize);
+    QCOMPARE(ReadAll(ini_), content);  // reading never rewrites a good file
+    QCOMPARE(QDir::current().absolutePath(), QDir(work_).absolutePath());
+  }
+
+  void japaneseAndCommaFolders() {
+    for (const QString name : {QStringLiteral("データ①～"), QStringLiteral("a,b")}) {
+      const QString folder = tmp_.filePath(name);
+      QVERIFY(QDir().mkpath(folder));
+      QVERIFY(WriteAll(ini_, '"' + platform::ToCp932(folder) + "\",\"6000\",\"h\",\"6001\",0,0\r\n"));
+      Recorder rec;
+      ReadSettings(Hooks());
+      QCOMPARE(rec.boxes.size(), 0);
+      QCOMPARE(Settings.WorkFolder, folder);
+    }
+  }
+
+  void rebuildsBadFiles_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("five fields") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",0\r\n") << "ﾌｧｲﾙ不正";
+    QTest::newRow("70000 in position 5") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",70000,0\r\n") << "ﾌｧｲﾙ不正";
+    QTest::newRow("70000 in position 6") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",0,70000\r\n") << "ﾌｧｲﾙ不正";
+    QTest::newRow("text in position 5") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",yes,0\r\n") << "ﾌｧｲﾙ不正";
+    QTest::newRow("empty file") << QByteArray() << "ﾌｧｲﾙ不正";
+    QTest::newRow("2 in position 6") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",1,2\r\n") << "ﾊﾟﾗﾒｰﾀ不正";
+    QTest::newRow("-1 in position 6") << QByteArray("\"%W\",\"7000\",\"h\",\"7001\",1,-1\r\n") << "ﾊﾟﾗﾒｰﾀ不正";
+  }
+  void rebuildsBadFiles() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QVERIFY(WriteAll(ini_, content.replace("%W", platform::ToCp932(work_))));
+    Recorder rec;
+    ReadSettings(Hooks());
+    QCOMPARE(rec.boxes.size(), 1);
+    QCOMPARE(rec.boxes[0].title, QStringLiteral("File Read"));
+    QCOMPARE(rec.boxes[0].style, int(platform::vbOKOnly));
+    QCOMPARE(rec.boxes[0].prompt,
+             QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason +
+                 QStringLiteral("\r\nINIﾌｧｲﾙを初期化します\r\n保存ﾌｫﾙﾀﾞの初期値はﾏｲﾄﾞｷｭﾒﾝﾄﾌｫﾙﾀﾞです\r\n"
+                                "運用に適したﾌｫﾙﾀﾞを再設定してください"));
+    QCOMPARE(ReadAll(ini_), DefaultLine());
+    QCOMPARE(Settings.WorkFolder, docs_);
+    QCOMPARE(Settings.LocalPort, QStringLiteral("6000"));
+    QCOMPARE(Settings.RemoteHost, QStringLiteral("192.168.1.100"));
+    QCOMPARE(int(Settings.TitleLine), 0);
+    QCOMPARE(int(Settings.StartUpSize), 0);
+  }
+
+  void noFileAtAll() {
+    Recorder rec;
+    ReadSettings(Hooks());
+    QCOMPARE(rec.Titles(), QStringList{"File Read"});
+    QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ﾌｧｲﾙなし\r\n")));
+    QCOMPARE(ReadAll(ini_), DefaultLine());
+  }
+
+  void noFileAndNoDocumentsFolder() {
+    // The reader returns before the folder test: no "エラー！！" for an empty folder.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", tmp_.filePath("nobody").toLocal8Bit());
+    Recorder rec;
+    ReadSettings(Hooks());
+    qputenv("HOME", home);
+    QCOMPARE(rec.Titles(), QStringList{"File Read"});
+    QCOMPARE(Settings.WorkFolder, QString());
+    QCOMPARE(ReadAll(ini_), QByteArray("\"") + kDefaultLineTail);
+  }
+
+  void olderSystemsDefaultToTheProgramFolder() {
+    Recorder rec;
+    ReadSettings(Hooks(false));
+    QCOMPARE(rec.boxes[0].prompt.split("\r\n")[2],
+             QStringLiteral("保存ﾌｫﾙﾀﾞの初期値は ") + QDir::toNativeSeparators(exeDir_) + QStringLiteral(" です"));
+    QCOMPARE(Settings.WorkFolder, QDir::toNativeSeparators(exeDir_));
+  }
+
+  void deletedWorkingFolder() {
+    const QString gone = tmp_.filePath("gone");
+    const QByteArray line = '"' + platform::ToCp932(gone) + "\",\"6000\",\"h\",\"6001\",0,0\r\n";
+    QVERIFY(WriteAll(ini_, line));
+    QDir::setCurrent(work_);
+    Recorder rec;
+    ReadSettings(Hooks());
+    QCOMPARE(rec.boxes.size(), 1);
+    QCOMPARE(rec.boxes[0].title, QStringLiteral("エラー！！"));
+    QCOMPARE(rec.boxes[0].style, int(platform::vbCritical));
+    QCOMPARE(rec.boxes[0].prompt, QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
+    QCOMPARE(statusCalls_, QStringList{QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！")});
+    QCOMPARE(Settings.WorkFolder, QDir::toNativeSeparators(work_));
+    QCOMPARE(ReadAll(ini_), line);  // the file keeps the old folder
+  }
+
+  void saveWritesTheLineAndRefreshes() {
+    QVERIFY(WriteAll(ini_, DefaultLine()));
+    Recorder rec;
+    const QString folder = tmp_.filePath("データ");
+    SaveSettings({folder, "", "10.0.0.5", "7001", 1, 1}, Hooks());
+    QCOMPARE(rec.boxes.size(), 0);
+    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(folder) + "\",\"\",\"10.0.0.5\",\"7001\",1,1\r\n");
+    QCOMPARE(Settings.WorkFolder, folder);
+    QCOMPARE(Settings.LocalPort, QString());
+    QCOMPARE(int(Settings.StartUpSize), 1);
+    QCOMPARE(statusCalls_, QStringList{QStringLiteral("folder:") + folder});
+  }
+
+  void failedSaveKeepsTheOldFile() {
+    QVERIFY(WriteAll(ini_, DefaultLine()));
+    Recorder rec;
+    const QString folder = QStringLiteral("/tmp/한국");
+    SaveSettings({folder, "6000", "h", "6001", 0, 0}, Hooks());
+    QCOMPARE(rec.Titles(), QStringList{"File Write Error"});
+    QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｴﾗｰ : Shift-JIS")));
+    QCOMPARE(rec.ends.size(), 0);                 // the dialog's save carries on
+    QCOMPARE(ReadAll(ini_), DefaultLine());       // and the previous file stands
+    QCOMPARE(Settings.WorkFolder, folder);        // the running program takes the values
+    QCOMPARE(QDir(exeDir_).entryList(QDir::Files), QStringList{"Korima.ini"});
+  }
+
+  void unopenableFileEndsTheProgram() {
+    Settings.SettingsPath = tmp_.filePath("no/such/dir/Korima.ini");
+    Recorder rec;
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, SaveSettings({work_, "1", "h", "2", 0, 0}, Hooks()));
+    QCOMPARE(rec.Titles(), QStringList{"File Open Error"});
+    QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ")));
+    QVERIFY(rec.boxes[0].prompt.size() > QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ").size());
+    rec.boxes.clear();
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
+    QCOMPARE(rec.Titles(), (QStringList{"File Read", "File Open Error"}));
+  }
+
+  void initWriteFailureEndsTheProgram() {
+    const QString odd = tmp_.filePath("홈");
+    QVERIFY(QDir().mkpath(odd + "/Documents"));
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", odd.toLocal8Bit());
+    Recorder rec;
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
+    qputenv("HOME", home);
+    QCOMPARE(rec.Titles(), (QStringList{"File Read", "File Write Error"}));
+    QVERIFY(!QFile::exists(ini_));  // nothing garbled was left behind
+  }
+
+  void cutAtNul() {
+    QCOMPARE(CutAtNul(QStringLiteral("abc")), QStringLiteral("abc"));
+    QCOMPARE(CutAtNul(QString::fromUtf16(u"ab\0cd", 5)), QStringLiteral("ab"));
+    QCOMPARE(CutAtNul(QString()), QString());
+    QCOMPARE(GetSpecialFolder(1, 5), docs_);
+    QCOMPARE(GetSpecialFolder(1, 6), QString());
+  }
+
+  // Random and mutated files: the reader either loads a record or rebuilds defaults.
+  void fuzzReader() {
+    QRandomGenerator rng(20261207);
+    const QByteArray seed = '"' + platform::ToCp932(work_) + "\",\"6000\",\"h\",\"6001\",1,0\r\n";
+    const char alphabet[] = "\",\r\n 0123456789-+abc\x82\xA0\xFF\t";
+    for (int i = 0; i < 3000; ++i) {
+      QByteArray content;
+      if (i % 2) {
+        content = seed;
+        for (int m = rng.bounded(1, 6); m > 0; --m) {
+          const int at = rng.bounded(int(content.size()) + 1);
+          switch (rng.bounded(3)) {
+            case 0: content.insert(at, alphabet[rng.bounded(int(sizeof alphabet) - 1)]); break;
+            case 1: if (at < content.size()) content.remove(at, 1); break;
+            default: if (at < content.size()) content[at] = char(rng.bounded(256)); break;
+          }
+        }
+      } else {
+        for (int n = rng.bounded(0, 80); n > 0; --n)
+          content += rng.bounded(4) ? alphabet[rng.bounded(int(sizeof alphabet) - 1)] : char(rng.bounded(256));
+      }
+      QVERIFY(WriteAll(ini_, content));
+      Settings = {};
+      Settings.SettingsPath = ini_;
+      Recorder rec;
+      ReadSettings(Hooks());
+      QVERIFY2(rec.ends.isEmpty(), content.toHex().constData());
+      QVERIFY(Settings.StartUpSize == 0 || Settings.StartUpSize == 1);
+      const bool rebuilt = rec.Titles().contains("File Read");
+      if (rebuilt) {
+        QCOMPARE(ReadAll(ini_), DefaultLine());
+        QCOMPARE(rec.boxes[0].title, QStringLiteral("File Read"));
+      } else {
+        QCOMPARE(ReadAll(ini_), content);
+      }
+      for (const auto& box : rec.boxes)
+        QVERIFY(box.title == QStringLiteral("File Read") || box.title == QStringLiteral("エラー！！"));
+    }
+  }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
