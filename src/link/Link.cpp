@@ -1,0 +1,413 @@
+#include "Link.h"
+
+#include "CheckSum.h"
+#include "config/Settings.h"
+#include "platform/Cp932.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/Process.h"
+#include "platform/TextFiles.h"
+#include "platform/Ticks.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHostInfo>
+#include <QNetworkInterface>
+#include <cerrno>
+#include <exception>
+
+namespace korima::link {
+
+using config::Settings;
+
+namespace {
+
+constexpr int kFileNo = 1;
+constexpr qint16 kReplyTicks = 100;
+constexpr qint16 kPauseTicks = 5;
+constexpr int kWaitsPerAttempt = 10;
+constexpr int kAttemptsPerLine = 5;
+constexpr qint16 kSepFirst = '0';
+constexpr qint16 kSepLast = '9';
+
+const QString kAck = QStringLiteral("ACK");
+const QString kNak = QStringLiteral("NAK");
+const QString kBel = QStringLiteral("BEL");
+const QString kFul = QStringLiteral("FUL");
+
+const QString kHandshakeBel = QStringLiteral("ﾊﾝﾄﾞｼｪｲｸ BEL受信");
+const QString kHandshakeFul = QStringLiteral("ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>");
+const QString kHandshakeNak = QStringLiteral("ﾊﾝﾄﾞｼｪｲｸ NAK受信");
+const QString kHandshakeTimeout = QStringLiteral("ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ");
+
+// Decimal text as the user typed it; blanks around it are allowed.
+bool ParseInteger(const QString& text, qint64& value) {
+  const QString t = text.trimmed();
+  if (t.isEmpty()) return false;
+  for (qsizetype i = (t[0] == u'-' || t[0] == u'+') ? 1 : 0; i < t.size(); ++i)
+    if (t[i] < u'0' || t[i] > u'9') return false;
+  bool ok = false;
+  value = t.toLongLong(&ok);
+  return ok && value >= INT32_MIN && value <= INT32_MAX;
+}
+
+QString ErrorLine() {
+  return QString::number(platform::Err().Number) + u':' + platform::Err().Description;
+}
+
+}  // namespace
+
+// Suspends the running download until `ready` holds; re-tested after each wake.
+struct Link::Until {
+  Link* link;
+  std::function<bool()> ready;
+  bool await_ready() const { return ready(); }
+  void await_suspend(std::coroutine_handle<> h) { link->Park(h, std::move(ready)); }
+  void await_resume() const noexcept {}
+};
+
+// Suspends until the event loop has run what is pending.
+struct Link::NextPass {
+  Link* link;
+  bool await_ready() const noexcept { return false; }
+  void await_suspend(std::coroutine_handle<> h) {
+    link->Park(h, [] { return true; });
+    link->Wake();
+  }
+  void await_resume() const noexcept {}
+};
+
+Link::Link(LinkView& view, platform::TickSource* ticks, QObject* parent)
+    : QObject(parent), view_(view), Timer1_(ticks) {
+  if (!Timer1_) Timer1_ = new platform::TimerTicks(10, this);
+  Timer1_->Stop();
+  connect(Timer1_, &platform::TickSource::Tick, this, &Link::Timer1_Timer);
+  connect(&Winsock1_, &QUdpSocket::readyRead, this, &Link::ReadDatagrams);
+}
+
+Link::~Link() {
+  // Destroying the task frees a download that was parked mid-wait.
+  parked_ = {};
+  download_ = {};
+}
+
+// ---- the start and stop buttons --------------------------------------------
+
+void Link::cmdComm_Click(int index) {
+  if (index == 1) {
+    Communicating_ = false;
+    view_.SetCommState(0);
+    ShowStatus(1, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
+    return;
+  }
+  // A stopped download may still be finishing its attempt: it owns the socket,
+  // the reply field and the input file until its wrap-up.
+  if (Downloading()) {
+    platform::Beep();
+    return;
+  }
+  if (view_.ListIndex() < 0) {
+    platform::Beep();
+    platform::MsgBox(QStringLiteral("ﾌｧｲﾙが選択されていません"));
+    return;
+  }
+  Communicating_ = true;
+  view_.SetCommState(1);
+  download_ = DownloadFile();
+  download_.Start();
+}
+
+// ---- the download ----------------------------------------------------------
+
+Task<> Link::DownloadFile() {
+  try {
+    co_await RunDownload();
+  } catch (const std::exception& e) {
+    ShowStatus(1, QStringLiteral("内部ｴﾗｰ: ") + QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    ShowStatus(1, QStringLiteral("内部ｴﾗｰ"));
+  }
+  WrapUp();
+}
+
+// Every co_return here goes to the wrap-up.
+Task<> Link::RunDownload() {
+  // Preparation
+  const QString FilePath = QDir::toNativeSeparators(view_.ListFolder() + u'/' + view_.ListFileName());
+  const QFileInfo info(FilePath);
+  progressMax_ = info.isFile() ? info.size() : 0;
+  view_.SetProgressMax(progressMax_);
+  view_.SetProgressVisible(true);
+  view_.SetProgressValue(0);
+  qint64 SentBytes = 0;
+  if (progressMax_ <= 0) {  // vanished since it was listed, or empty: nothing to send
+    platform::RaiseOsError(info.exists() ? platform::NoDataError() : ENOENT);
+    platform::Beep();
+    ShowStatus(1, u'<' + FilePath + QStringLiteral("> ") + ErrorLine());
+    co_return;
+  }
+  OpenUDP();
+  if (!Communicating_) co_return;  // the socket error report stays in the label
+  ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+
+  // Connection
+  QString reply;
+  for (;;) {
+    platform::SetMousePointer(platform::vbDefault);
+    co_await Yield();
+    if (!Communicating_) co_return;
+    co_await PutCommand(QStringLiteral("MASTER"));
+    reply = co_await GetReply();
+    if (reply == kAck) break;
+  }
+
+  // Opening the file
+  platform::SetMousePointer(platform::vbHourglass);
+  qint16 Sep = kSepFirst;
+  qint64 LineNo = 1;
+  if (!platform::files::OpenInput(kFileNo, FilePath)) {
+    platform::Beep();
+    ShowStatus(1, u'<' + FilePath + QStringLiteral("> ") + ErrorLine());
+    co_return;
+  }
+  ShowStatus(1, u'<' + FilePath + QStringLiteral("> ｵｰﾌﾟﾝ"));
+
+  // Transfer, once per line
+  const QString maxText = QString::number(progressMax_);
+  for (;;) {
+    platform::ClearError();
+    if (platform::files::Eof(kFileNo) && platform::Err().Number == 0) break;
+    QByteArray line;
+    if (!platform::files::LineInput(kFileNo, line)) {
+      platform::Beep();
+      ShowStatus(1, u'<' + FilePath + QStringLiteral("#1IN> ") + ErrorLine());
+      co_return;
+    }
+    for (;;) {  // the same line again after an unexpected reply
+      if (!Communicating_) co_return;
+      if (Settings.TitleLine > 0 && LineNo == 1) {
+        reply = kAck;
+        Sep = kSepLast;
+        break;
+      }
+      int RetryCount = 0;
+      do {
+        co_await WaitTicks(kPauseTicks);
+        QByteArray SndStr = line;
+        co_await PutPacket(SndStr, Sep);
+        int WaitCount = 0;
+        do {
+          reply = co_await GetReply();
+          ++WaitCount;
+        } while (reply.isEmpty() && WaitCount < kWaitsPerAttempt);
+        ++RetryCount;
+      } while ((reply.isEmpty() || reply == kNak) && RetryCount < kAttemptsPerLine);
+
+      const QString record = QStringLiteral("ﾚｺｰﾄﾞ") + QString::number(LineNo) + u':';
+      if (reply == kBel) { ShowStatus(1, record + kHandshakeBel); co_return; }
+      if (reply == kFul) { ShowStatus(1, record + kHandshakeFul); co_return; }
+      if (reply == kNak) { ShowStatus(1, record + kHandshakeNak); co_return; }
+      if (reply.isEmpty()) { ShowStatus(1, record + kHandshakeTimeout); co_return; }
+      if (reply == kAck) break;
+    }
+    // Acknowledged line
+    Sep = Sep >= kSepLast ? kSepFirst : qint16(Sep + 1);
+    ShowStatus(0, maxText + QStringLiteral("ﾊﾞｲﾄ中 ") + QString::number(SentBytes) +
+                      QStringLiteral("ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ済み"));
+    ++LineNo;
+    SentBytes += platform::Cp932CharCount(line);
+    view_.SetProgressValue(std::min(SentBytes, progressMax_));
+  }
+
+  // End
+  for (;;) {
+    if (!Communicating_) co_return;
+    co_await PutCommand(QStringLiteral("END"));
+    reply = co_await GetReply();
+    if (reply == kBel) { ShowStatus(1, QStringLiteral("END:") + kHandshakeBel); co_return; }
+    if (reply == kFul) { ShowStatus(1, QStringLiteral("END:") + kHandshakeFul); co_return; }
+    if (reply.isEmpty()) { ShowStatus(1, QStringLiteral("END:") + kHandshakeTimeout); co_return; }
+    if (reply == kAck) break;
+  }
+  ShowStatus(1, maxText + QStringLiteral("ﾊﾞｲﾄ中 ") + maxText + QStringLiteral("ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了"));
+  view_.SetProgressValue(progressMax_);
+}
+
+void Link::WrapUp() {
+  view_.SetProgressVisible(false);
+  platform::files::CloseAll();
+  Communicating_ = false;
+  platform::SetMousePointer(platform::vbDefault);
+  CloseUDP();
+  view_.SetCommState(0);
+  emit DownloadEnded();
+}
+
+// ---- the UDP endpoint -------------------------------------------------------
+
+void Link::OpenUDP() {
+  Winsock1_.close();
+  remoteAddr_.clear();
+  remoteIsBroadcast_ = false;
+  remotePort_ = -1;
+
+  qint64 localPort = 0;
+  if (!ParseInteger(Settings.LocalPort, localPort) || localPort < 0 || localPort > 65535) {
+    platform::RaiseOsError(platform::InvalidArgumentError());
+    return ReportError();
+  }
+  if (!Winsock1_.bind(QHostAddress(QHostAddress::AnyIPv4), quint16(localPort))) {
+    platform::RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
+    return ReportError();
+  }
+
+  // An unresolvable host shows up as a failed send, as each send reports it.
+  const QString host = Settings.RemoteHost.trimmed();
+  if (!remoteAddr_.setAddress(host) && !host.isEmpty()) {
+    const QHostInfo info = QHostInfo::fromName(host);
+    for (const QHostAddress& a : info.addresses())
+      if (a.protocol() == QAbstractSocket::IPv4Protocol) { remoteAddr_ = a; break; }
+  }
+  if (!remoteAddr_.isNull()) {
+    remoteIsBroadcast_ = remoteAddr_ == QHostAddress(QHostAddress::Broadcast);
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
+      for (const QNetworkAddressEntry& e : nic.addressEntries())
+        if (!e.broadcast().isNull() && e.broadcast() == remoteAddr_) remoteIsBroadcast_ = true;
+  }
+
+  qint64 remotePort = 0;
+  if (!ParseInteger(Settings.RemotePort, remotePort)) {
+    platform::RaiseOsError(platform::InvalidArgumentError());
+    return ReportError();
+  }
+  remotePort_ = remotePort;
+}
+
+void Link::CloseUDP() { Winsock1_.close(); }
+
+Task<> Link::Yield() {
+  co_await NextPass{this};
+  // Datagrams the kernel already holds count as arrived before this point.
+  ReadDatagrams();
+}
+
+Task<> Link::PutCommand(const QString& text) {
+  co_await Yield();
+  RcvStr.clear();
+  SendDatagram(platform::ToCp932(text) + '\r');
+}
+
+Task<> Link::PutPacket(QByteArray& SndStr, qint16 Sep) {
+  SndStr = '^' + SepChar(Sep) + SndStr + '*';
+  SndStr += CalcCheckSum(SndStr);
+  co_await Yield();
+  RcvStr.clear();
+  SendDatagram(SndStr + '\r');
+}
+
+void Link::SendDatagram(const QByteArray& bytes) {
+  if (Winsock1_.state() != QAbstractSocket::BoundState) {
+    platform::RaiseOsError(ENOTCONN);
+    return ReportError();
+  }
+  if (remoteAddr_.isNull()) {
+    platform::RaiseOsError(platform::DestinationRequiredError());
+    return ReportError();
+  }
+  if (remotePort_ <= 0 || remotePort_ > 65535) {
+    platform::RaiseOsError(platform::InvalidArgumentError());
+    return ReportError();
+  }
+  if (Winsock1_.writeDatagram(bytes, remoteAddr_, quint16(remotePort_)) != bytes.size()) {
+    platform::RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
+    return ReportError();
+  }
+}
+
+bool Link::FromRemote(const QHostAddress& sender) const {
+  if (remoteIsBroadcast_) return true;
+  return !remoteAddr_.isNull() && remoteAddr_.isEqual(sender, QHostAddress::TolerantConversion);
+}
+
+void Link::ReadDatagrams() {
+  while (Winsock1_.state() == QAbstractSocket::BoundState && Winsock1_.hasPendingDatagrams()) {
+    const qint64 size = Winsock1_.pendingDatagramSize();
+    if (size < 0) break;
+    QByteArray data(size, Qt::Uninitialized);
+    QHostAddress sender;
+    const qint64 got = Winsock1_.readDatagram(data.data(), size, &sender);
+    if (got < 0) break;
+    data.truncate(got);
+    // A stray reply from another host must not acknowledge a line the terminal never got.
+    if (FromRemote(sender)) Winsock1_DataArrival(data);
+  }
+}
+
+void Link::Winsock1_DataArrival(const QByteArray& datagram) {
+  if (datagram.isEmpty()) {  // no terminator to drop: a negative length
+    platform::RaiseOsError(platform::InvalidArgumentError());
+    ReportError();
+    Wake();
+    return;
+  }
+  const QString text = platform::FromCp932(datagram);
+  RcvStr = text.left(datagram.size() - 1);
+  Wake();
+}
+
+Task<QString> Link::GetReply() {
+  TimerCount = 0;
+  Timer1_->Start();
+  co_await Until{this, [this] { return !RcvStr.isEmpty() || TimerCount >= kReplyTicks; }};
+  Timer1_->Stop();
+  co_return RcvStr;
+}
+
+Task<> Link::WaitTicks(qint16 count) {
+  TimerCount = 0;
+  Timer1_->Start();
+  co_await Until{this, [this, count] { return TimerCount >= count; }};
+  Timer1_->Stop();
+}
+
+void Link::Timer1_Timer() {
+  if (TimerCount < INT16_MAX) ++TimerCount;
+  Wake();
+}
+
+void Link::ShowStatus(int mode, const QString& text) {
+  if (mode == 0) view_.SetStatusText(text);
+  else if (mode == 1) view_.SetStatusText(view_.StatusText() + QStringLiteral("\r\n") + text);
+}
+
+void Link::ReportError() {
+  view_.SetStatusText(QString::number(platform::Err().Number) +
+                      QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
+                      platform::Err().Description);
+  Communicating_ = false;
+}
+
+// ---- suspension ---------------------------------------------------------------
+
+void Link::Park(std::coroutine_handle<> h, std::function<bool()> ready) {
+  parked_ = h;
+  ready_ = std::move(ready);
+}
+
+// Resumes from a fresh event-loop call, never from inside a socket or timer
+// handler, so handlers don't run inside each other. Extra wakes do nothing.
+void Link::Wake() {
+  if (!parked_ || resumePosted_) return;
+  resumePosted_ = true;
+  QMetaObject::invokeMethod(this, &Link::ResumeParked, Qt::QueuedConnection);
+}
+
+void Link::ResumeParked() {
+  resumePosted_ = false;
+  if (!parked_ || !ready_()) return;
+  auto h = std::exchange(parked_, {});
+  ready_ = nullptr;
+  h.resume();
+}
+
+}  // namespace korima::link

@@ -1,0 +1,108 @@
+#pragma once
+// A minimal lazily started coroutine task. The caller that co_awaits a Task
+// resumes when it finishes; destroying the outermost Task destroys the whole
+// suspended chain, which is how a download that never finishes is cleaned up.
+#include <coroutine>
+#include <exception>
+#include <optional>
+#include <utility>
+
+namespace korima::link {
+
+template <typename T = void>
+class Task;
+
+namespace detail {
+
+struct FinalAwaiter {
+  bool await_ready() const noexcept { return false; }
+  template <typename P>
+  std::coroutine_handle<> await_suspend(std::coroutine_handle<P> h) noexcept {
+    auto next = h.promise().continuation;
+    return next ? next : std::noop_coroutine();
+  }
+  void await_resume() const noexcept {}
+};
+
+struct PromiseBase {
+  std::coroutine_handle<> continuation;
+  std::exception_ptr error;
+  std::suspend_always initial_suspend() const noexcept { return {}; }
+  FinalAwaiter final_suspend() const noexcept { return {}; }
+  void unhandled_exception() noexcept { error = std::current_exception(); }
+};
+
+}  // namespace detail
+
+template <typename T>
+class [[nodiscard]] Task {
+ public:
+  struct promise_type : detail::PromiseBase {
+    std::optional<T> value;
+    Task get_return_object() { return Task(Handle::from_promise(*this)); }
+    void return_value(T v) { value = std::move(v); }
+  };
+  using Handle = std::coroutine_handle<promise_type>;
+
+  Task() = default;
+  explicit Task(Handle h) : h_(h) {}
+  Task(Task&& o) noexcept : h_(std::exchange(o.h_, {})) {}
+  Task& operator=(Task&& o) noexcept {
+    if (this != &o) { Reset(); h_ = std::exchange(o.h_, {}); }
+    return *this;
+  }
+  ~Task() { Reset(); }
+
+  bool await_ready() const noexcept { return false; }
+  std::coroutine_handle<> await_suspend(std::coroutine_handle<> caller) noexcept {
+    h_.promise().continuation = caller;
+    return h_;
+  }
+  T await_resume() {
+    if (h_.promise().error) std::rethrow_exception(h_.promise().error);
+    return std::move(*h_.promise().value);
+  }
+
+ private:
+  void Reset() { if (h_) h_.destroy(); h_ = {}; }
+  Handle h_;
+};
+
+template <>
+class [[nodiscard]] Task<void> {
+ public:
+  struct promise_type : detail::PromiseBase {
+    Task get_return_object() { return Task(Handle::from_promise(*this)); }
+    void return_void() {}
+  };
+  using Handle = std::coroutine_handle<promise_type>;
+
+  Task() = default;
+  explicit Task(Handle h) : h_(h) {}
+  Task(Task&& o) noexcept : h_(std::exchange(o.h_, {})) {}
+  Task& operator=(Task&& o) noexcept {
+    if (this != &o) { Reset(); h_ = std::exchange(o.h_, {}); }
+    return *this;
+  }
+  ~Task() { Reset(); }
+
+  bool await_ready() const noexcept { return false; }
+  std::coroutine_handle<> await_suspend(std::coroutine_handle<> caller) noexcept {
+    h_.promise().continuation = caller;
+    return h_;
+  }
+  void await_resume() {
+    if (h_.promise().error) std::rethrow_exception(h_.promise().error);
+  }
+
+  // For the outermost task: run it until its first suspension.
+  void Start() { if (h_ && !h_.done()) h_.resume(); }
+  bool Valid() const { return static_cast<bool>(h_); }
+  bool Done() const { return !h_ || h_.done(); }
+
+ private:
+  void Reset() { if (h_) h_.destroy(); h_ = {}; }
+  Handle h_;
+};
+
+}  // namespace korima::link

@@ -1,0 +1,74 @@
+#pragma once
+// A headless stand-in for the main window, and a scripted peer for replies
+// that no well-behaved terminal sends.
+#include "link/Link.h"
+#include "link/LinkView.h"
+#include "link/Task.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QStringList>
+#include <QUdpSocket>
+#include <QtTest>
+
+class FakeView : public korima::link::LinkView {
+ public:
+  QString StatusText() const override { return status; }
+  void SetStatusText(const QString& text) override {
+    status = text;
+    statusHistory << text;
+  }
+  void SetCommState(int state) override { commStates << state; }
+  QString ListFolder() const override { return folder; }
+  QString ListFileName() const override { return fileName; }
+  int ListIndex() const override { return fileName.isEmpty() ? -1 : 0; }
+  void SetProgressMax(qint64 max) override { progressMax = max; }
+  void SetProgressValue(qint64 value) override { progressValues << value; }
+  void SetProgressVisible(bool visible) override { progressVisible = visible; }
+
+  QString status;
+  QStringList statusHistory;
+  QList<int> commStates;
+  QString folder;
+  QString fileName;
+  qint64 progressMax = -1;
+  QList<qint64> progressValues;
+  bool progressVisible = false;
+};
+
+// Answers each datagram with the next scripted reply ("" stays silent), from its own address.
+class ScriptedPeer : public QObject {
+ public:
+  explicit ScriptedPeer(const QHostAddress& address = QHostAddress::LocalHost) {
+    QObject::connect(&socket, &QUdpSocket::readyRead, this, [this] {
+      while (socket.hasPendingDatagrams()) {
+        QByteArray d(socket.pendingDatagramSize(), Qt::Uninitialized);
+        QHostAddress from;
+        quint16 port = 0;
+        d.truncate(socket.readDatagram(d.data(), d.size(), &from, &port));
+        received << d;
+        lastPort = port;
+        const QByteArray reply = replies.isEmpty() ? QByteArray() : replies.takeFirst();
+        if (!reply.isEmpty()) socket.writeDatagram(reply, from, port);
+      }
+    });
+    bound = socket.bind(address, 0);
+  }
+  quint16 Port() const { return socket.localPort(); }
+  QUdpSocket socket;
+  QList<QByteArray> replies;
+  QList<QByteArray> received;
+  quint16 lastPort = 0;
+  bool bound = false;
+};
+
+// Runs a link coroutine to its end on the event loop.
+inline korima::link::Task<> Drive(korima::link::Task<> inner, bool* done) {
+  co_await inner;
+  *done = true;
+}
+
+inline korima::link::Task<> DriveReply(korima::link::Task<QString> inner, QString* out, bool* done) {
+  *out = co_await inner;
+  *done = true;
+}

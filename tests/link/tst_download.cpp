@@ -1,0 +1,466 @@
+// The download against the terminal simulator over real loopback UDP, with a
+// fast tick source so that reply waits and silences cost milliseconds.
+#include "LinkHarness.h"
+#include "TestSupport.h"
+#include "config/Settings.h"
+#include "link/CheckSum.h"
+#include "platform/Cp932.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/TextFiles.h"
+#include "platform/Ticks.h"
+#include "sim/TerminalSimulator.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+using namespace korima;
+using link::Link;
+using sim::SimOptions;
+using sim::TerminalSimulator;
+
+namespace {
+
+const QString kWaiting = QStringLiteral("UDP通信：送受信待ち");
+const QString kStopped = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+
+QString Progress(qint64 max, qint64 sent) {
+  return QString::number(max) + QStringLiteral("ﾊﾞｲﾄ中 ") + QString::number(sent) + QStringLiteral("ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ済み");
+}
+QString Completed(qint64 max) {
+  return QString::number(max) + QStringLiteral("ﾊﾞｲﾄ中 ") + QString::number(max) + QStringLiteral("ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了");
+}
+QString LastLine(const QString& status) { return status.split(QStringLiteral("\r\n")).last(); }
+
+QByteArray Joined(const QList<QByteArray>& lines) {
+  QByteArray out;
+  for (const QByteArray& l : lines) out += l + "\r\n";
+  return out;
+}
+
+// One download set-up: a simulator, a headless window and the link between them.
+struct Rig {
+  explicit Rig(SimOptions options = {}, int tickMs = 0) : ticks(tickMs) {
+    options.port = 0;
+    options.outPath = dir.filePath("received.out");
+    sim = std::make_unique<TerminalSimulator>(options);
+    started = sim->Start();
+    config::Settings = {};
+    config::Settings.LocalPort = "0";
+    config::Settings.RemoteHost = "127.0.0.1";
+    config::Settings.RemotePort = QString::number(sim->Port());
+    view.folder = dir.path();
+    link = std::make_unique<Link>(view, &ticks);
+  }
+  ~Rig() { platform::files::CloseAll(); }
+  QString Write(const QString& name, const QByteArray& bytes) {
+    WriteAll(dir.filePath(name), bytes);
+    return dir.filePath(name);
+  }
+  // Starts the download of `name` and waits for its wrap-up.
+  bool Run(const QString& name, int timeoutMs = 30000) {
+    view.fileName = name;
+    QSignalSpy ended(link.get(), &Link::DownloadEnded);
+    link->cmdComm_Click(0);
+    if (ended.isEmpty()) ended.wait(timeoutMs);
+    return ended.size() == 1 && !link->Downloading();
+  }
+  QByteArray Stored() const { return ReadAll(dir.filePath("received.out")); }
+
+  QTemporaryDir dir;
+  FakeView view;
+  platform::TimerTicks ticks;
+  std::unique_ptr<TerminalSimulator> sim;
+  std::unique_ptr<Link> link;
+  bool started = false;
+};
+
+}  // namespace
+
+class TestDownload : public QObject {
+  Q_OBJECT
+  std::unique_ptr<Recorder> rec_;
+
+ private slots:
+  void init() { rec_ = std::make_unique<Recorder>(); }
+  void cleanup() { rec_.reset(); }
+
+  void exampleExchangeByteForByte() {
+    SimOptions o;
+    o.nakAt[1] = 1;
+    Rig rig(o);
+    QVERIFY(rig.started);
+    rig.Write("ex.csv", "A,1\r\nB,2\r\n");
+    QVERIFY(rig.Run("ex.csv"));
+    QCOMPARE(rig.sim->Received(),
+             (QList<QByteArray>{"MASTER\r", "^0A,1*56\r", "^0A,1*56\r", "^1B,2*59\r", "END\r"}));
+    QCOMPARE(rig.view.status, Progress(10, 3) + "\r\n" + Completed(10));
+    QCOMPARE(rig.Stored(), QByteArray("A,1\r\nB,2\r\n"));
+    QCOMPARE(rig.view.commStates.last(), 0);
+    QVERIFY(!rig.view.progressVisible);
+    QVERIFY(!rig.link->Communicating());
+    QVERIFY(rig.link->Winsock1().state() == QAbstractSocket::UnconnectedState);
+  }
+
+  void statusAfterEachAck() {
+    Rig rig;
+    const QString path = rig.Write("three.csv", "abc\r\ndef\r\nghi\r\n");
+    QVERIFY(rig.Run("three.csv"));
+    QCOMPARE(rig.view.progressMax, 15);
+    QCOMPARE(rig.view.statusHistory,
+             (QStringList{kWaiting, kWaiting + "\r\n<" + path + "> ｵｰﾌﾟﾝ", Progress(15, 0), Progress(15, 3),
+                          Progress(15, 6), Progress(15, 6) + "\r\n" + Completed(15)}));
+    QCOMPARE(rig.view.progressValues, (QList<qint64>{0, 3, 6, 9, 15}));
+  }
+
+  // Each row: how the terminal misbehaves, and how the download must end.
+  void faults_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("lastStatus");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<bool>("endSent");
+    const QString done = Completed(15);
+    QTest::newRow("four NAKs then ACK") << "nak 1 4" << done << 3 << true;
+    QTest::newRow("five NAKs") << "nak 2 5" << QStringLiteral("ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ NAK受信") << 1 << false;
+    QTest::newRow("four silent attempts then ACK") << "silent 3 4" << done << 3 << true;
+    QTest::newRow("five silent attempts") << "silent 1 5" << QStringLiteral("ﾚｺｰﾄﾞ1:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ") << 0 << false;
+    QTest::newRow("NAKs and silences mixed") << "nak 2 2 silent 2 2" << done << 3 << true;
+    QTest::newRow("BEL at a line") << "bel 2" << QStringLiteral("ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ BEL受信") << 1 << false;
+    QTest::newRow("FUL at a line") << "ful 3" << QStringLiteral("ﾚｺｰﾄﾞ3:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>") << 2 << false;
+    QTest::newRow("BEL at END") << "belend" << QStringLiteral("END:ﾊﾝﾄﾞｼｪｲｸ BEL受信") << 3 << true;
+    QTest::newRow("FUL at END") << "fulend" << QStringLiteral("END:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>") << 3 << true;
+    QTest::newRow("silence at END") << "silentend" << QStringLiteral("END:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ") << 3 << true;
+    QTest::newRow("NAK for END, twice") << "nakend" << done << 3 << true;
+    QTest::newRow("MASTER ignored three times") << "silentmaster" << done << 3 << true;
+    QTest::newRow("a fifth of all datagrams lost") << "drop" << done << 3 << true;
+  }
+  void faults() {
+    QFETCH(QString, fault);
+    QFETCH(QString, lastStatus);
+    QFETCH(int, stored);
+    QFETCH(bool, endSent);
+    SimOptions o;
+    const QStringList w = fault.split(' ');
+    for (int i = 0; i < w.size(); ++i) {
+      if (w[i] == "nak") { o.nakAt[w[i + 1].toInt()] = w[i + 2].toInt(); i += 2; }
+      else if (w[i] == "silent") { o.silentAt[w[i + 1].toInt()] = w[i + 2].toInt(); i += 2; }
+      else if (w[i] == "bel") o.belAt = w[++i].toInt();
+      else if (w[i] == "ful") o.fulAt = w[++i].toInt();
+      else if (w[i] == "belend") o.belAtEnd = true;
+      else if (w[i] == "fulend") o.fulAtEnd = true;
+      else if (w[i] == "silentend") o.silentEnd = 1;
+      else if (w[i] == "nakend") o.nakEnd = 2;
+      else if (w[i] == "silentmaster") o.silentMaster = 3;
+      else if (w[i] == "drop") { o.dropShare = 0.2; o.seed = 7; }
+    }
+    Rig rig(o);
+    rig.Write("d.csv", "abc\r\ndef\r\nghi\r\n");
+    QVERIFY(rig.Run("d.csv"));
+    QCOMPARE(LastLine(rig.view.status), lastStatus);
+    QCOMPARE(rig.sim->Lines().size(), stored);
+    QCOMPARE(rig.sim->Received().contains("END\r"), endSent);
+    if (lastStatus == Completed(15)) QCOMPARE(rig.Stored(), QByteArray("abc\r\ndef\r\nghi\r\n"));
+    if (fault == "nakend") QCOMPARE(rig.sim->Received().count("END\r"), 3);
+    QCOMPARE(rig.view.commStates.last(), 0);
+    QVERIFY(!rig.view.progressVisible);
+    for (qint64 v : rig.view.progressValues) QVERIFY(v <= 15);
+  }
+
+  void nakRepeatsTheIdenticalPacket() {
+    SimOptions o;
+    o.nakAt[1] = 4;
+    Rig rig(o);
+    rig.Write("n.csv", "x\r\n");
+    QVERIFY(rig.Run("n.csv"));
+    const QByteArray packet = link::FramePacket("x", '0') + '\r';
+    QCOMPARE(rig.sim->Received().count(packet), 5);
+  }
+
+  // A reply ended by CR LF is no reply word: the same packet goes again with a fresh count.
+  void unexpectedReplyRepeatsThePacket() {
+    ScriptedPeer peer;
+    peer.replies = {"ACK\r", "ACK\r\n", "NAK\r", "NAK\r", "NAK\r", "NAK\r", "ACK\r", "ACK\r"};
+    Rig rig;
+    config::Settings.RemotePort = QString::number(peer.Port());
+    rig.Write("u.csv", "q\r\n");
+    QVERIFY(rig.Run("u.csv"));
+    const QByteArray packet = link::FramePacket("q", '0') + '\r';
+    QCOMPARE(peer.received.count(packet), 6);  // one odd reply, then four NAKs and an ACK
+    QCOMPARE(peer.received.last(), QByteArray("END\r"));
+    QCOMPARE(LastLine(rig.view.status), Completed(3));
+  }
+
+  void titleLine() {
+    SimOptions o;
+    Rig rig(o);
+    config::Settings.TitleLine = 1;
+    const QString path = rig.Write("t.csv", "NAME,QTY\r\nA,1\r\n");
+    QVERIFY(rig.Run("t.csv"));
+    QCOMPARE(rig.view.statusHistory.mid(1, 3),
+             (QStringList{kWaiting + "\r\n<" + path + "> ｵｰﾌﾟﾝ", Progress(15, 0), Progress(15, 8)}));
+    QCOMPARE(rig.sim->Received().mid(0, 3),
+             (QList<QByteArray>{"MASTER\r", link::FramePacket("A,1", '0') + '\r', "END\r"}));
+    QCOMPARE(rig.sim->Lines(), QList<QByteArray>{"A,1"});
+  }
+
+  void titleLineOnlyFile() {
+    Rig rig;
+    config::Settings.TitleLine = 2;  // every value above 0 means a title line
+    rig.Write("only.csv", "NAME,QTY\r\n");
+    QVERIFY(rig.Run("only.csv"));
+    QCOMPARE(rig.sim->Received(), (QList<QByteArray>{"MASTER\r", "END\r"}));
+    QCOMPARE(LastLine(rig.view.status), Completed(10));
+  }
+
+  void sequenceDigitCycles() {
+    Rig rig;
+    QByteArray content;
+    for (int i = 1; i <= 12; ++i) content += QByteArray::number(i) + "\r\n";
+    rig.Write("s.csv", content);
+    QVERIFY(rig.Run("s.csv"));
+    QByteArray seps;
+    for (const QByteArray& d : rig.sim->Received())
+      if (d.startsWith('^')) seps += d[1];
+    QCOMPARE(seps, QByteArray("012345678901"));
+    QCOMPARE(rig.Stored(), content);
+  }
+
+  void lineEndsAndEmptyLines_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    using L = QList<QByteArray>;
+    QTest::newRow("empty line sent empty") << QByteArray("a\r\n\r\nb\r\n") << L{"a", "", "b"};
+    QTest::newRow("last line without terminator") << QByteArray("a\r\nb") << L{"a", "b"};
+    QTest::newRow("LF line ends") << QByteArray("a,1\nb,2\nc,3\n") << L{"a,1", "b,2", "c,3"};
+    QTest::newRow("CR line ends") << QByteArray("a,1\rb,2\r") << L{"a,1", "b,2"};
+    QTest::newRow("double-byte text") << QByteArray("\x82\xA0\x82\xA2,\xB1\r\n\x87\x40\x81\x60\x5C\r\n")
+                                      << L{"\x82\xA0\x82\xA2,\xB1", "\x87\x40\x81\x60\x5C"};
+  }
+  void lineEndsAndEmptyLines() {
+    QFETCH(QByteArray, content);
+    QFETCH(QList<QByteArray>, lines);
+    Rig rig;
+    rig.Write("l.txt", content);
+    QVERIFY(rig.Run("l.txt"));
+    QCOMPARE(rig.sim->Lines(), lines);
+    QCOMPARE(rig.Stored(), Joined(lines));
+    QCOMPARE(LastLine(rig.view.status), Completed(content.size()));
+    QCOMPARE(rig.sim->Stats().badFrames, 0);  // every checksum matched
+  }
+
+  void doubleByteCountsCharacters() {
+    Rig rig;
+    rig.Write("j.csv", "\x82\xA0\x82\xA2\x82\xA4\r\nx\r\n");  // three characters, six bytes
+    QVERIFY(rig.Run("j.csv"));
+    QVERIFY(rig.view.statusHistory.contains(Progress(11, 3)));
+    QCOMPARE(rig.view.progressValues, (QList<qint64>{0, 3, 4, 11}));
+  }
+
+  void stopWhileMasterRepeats() {
+    SimOptions o;
+    o.silentMaster = 1000000;
+    Rig rig(o);
+    rig.Write("m.csv", "a\r\n");
+    rig.view.fileName = "m.csv";
+    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
+    rig.link->cmdComm_Click(0);
+    QTRY_VERIFY(rig.sim->Stats().masters >= 3);
+    rig.link->cmdComm_Click(1);
+    QVERIFY(!rig.link->Communicating());
+    QCOMPARE(rig.view.commStates.last(), 0);
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(rig.view.status, kWaiting + "\r\n" + kStopped);
+    QVERIFY(!rig.sim->Received().contains("END\r"));
+  }
+
+  // After a stop the old download may still be waiting; a new start then is refused.
+  void secondStartRefusedUntilWrapUp() {
+    SimOptions o;
+    o.silentMaster = 1000000;
+    Rig rig(o, 10);
+    rig.Write("m.csv", "a\r\n");
+    rig.view.fileName = "m.csv";
+    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
+    rig.link->cmdComm_Click(0);
+    QTRY_VERIFY(rig.sim->Stats().masters >= 1);
+    rig.link->cmdComm_Click(1);
+    QVERIFY(rig.link->Downloading());
+    const int masters = rig.sim->Stats().masters;
+    const QString status = rig.view.status;
+    rig.link->cmdComm_Click(0);
+    QCOMPARE(rec_->beeps, 1);
+    QVERIFY(rec_->boxes.isEmpty());
+    QVERIFY(!rig.link->Communicating());
+    QCOMPARE(rig.view.status, status);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
+    QCOMPARE(rig.sim->Stats().masters, masters);
+    rig.link->cmdComm_Click(0);  // idle again: a start is taken
+    QVERIFY(rig.link->Communicating());
+    QTRY_VERIFY(rig.sim->Stats().masters > masters);
+    rig.link->cmdComm_Click(1);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 5000);
+  }
+
+  void noFileSelected() {
+    Rig rig;
+    rig.view.fileName.clear();
+    rig.link->cmdComm_Click(0);
+    QCOMPARE(rec_->beeps, 1);
+    QCOMPARE(rec_->boxes.size(), 1);
+    QCOMPARE(rec_->boxes[0].prompt, QStringLiteral("ﾌｧｲﾙが選択されていません"));
+    QCOMPARE(rec_->boxes[0].title, QStringLiteral("Korima"));
+    QVERIFY(rig.view.commStates.isEmpty());
+    QVERIFY(rig.sim->Received().isEmpty());
+  }
+
+  void emptyOrVanishedFile_data() {
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("empty") << true;
+    QTest::newRow("vanished") << false;
+  }
+  void emptyOrVanishedFile() {
+    QFETCH(bool, exists);
+    Rig rig;
+    const QString path = exists ? rig.Write("e.csv", "") : rig.dir.filePath("e.csv");
+    QVERIFY(rig.Run("e.csv"));
+    QVERIFY(rig.view.status.startsWith("\r\n<" + path + "> "));
+    QVERIFY(rig.view.status.contains(QString::number(exists ? ENODATA : ENOENT) + ":"));
+    QCOMPARE(rec_->beeps, 1);
+    QVERIFY(rig.sim->Received().isEmpty());
+    QCOMPARE(rig.view.commStates.last(), 0);
+  }
+
+  void fileGoneAfterAck() {
+    Rig rig;
+    const QString path = rig.Write("g.csv", "a\r\n");
+    rig.view.fileName = "g.csv";
+    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
+    rig.link->cmdComm_Click(0);  // returns at the first wait, before "MASTER" goes out
+    QVERIFY(QFile::remove(path));
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(LastLine(rig.view.status),
+             "<" + path + "> " + QString::number(ENOENT) + ":" + platform::OsErrorText(ENOENT));
+    QCOMPARE(rec_->beeps, 1);
+    QCOMPARE(rig.sim->Received(), QList<QByteArray>{"MASTER\r"});  // no END goes out
+  }
+
+  void socketErrorsStayVisible_data() {
+    QTest::addColumn<QString>("localPort");
+    QTest::addColumn<QString>("remotePort");
+    QTest::addColumn<int>("number");
+    QTest::newRow("port in use") << "inuse" << "6001" << int(EADDRINUSE);
+    QTest::newRow("non-numeric remote port") << "0" << "abc" << int(EINVAL);
+    QTest::newRow("non-numeric local port") << "x" << "6001" << int(EINVAL);
+    QTest::newRow("empty local port") << "" << "6001" << int(EINVAL);
+  }
+  void socketErrorsStayVisible() {
+    QFETCH(QString, localPort);
+    QFETCH(QString, remotePort);
+    QFETCH(int, number);
+    Rig rig;
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
+    config::Settings.LocalPort = localPort == "inuse" ? QString::number(holder.localPort()) : localPort;
+    if (remotePort != "6001") config::Settings.RemotePort = remotePort;
+    rig.Write("p.csv", "a\r\n");
+    QVERIFY(rig.Run("p.csv"));
+    QVERIFY2(rig.view.status.startsWith(QString::number(number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
+                                        platform::OsErrorText(number)),
+             qPrintable(rig.view.status));
+    QVERIFY(rig.sim->Received().isEmpty());
+    QCOMPARE(rig.view.commStates.last(), 0);
+  }
+
+  // A reply is taken only from the terminal's address.
+  void foreignAckIgnored() {
+    ScriptedPeer terminal;  // silent
+    ScriptedPeer stranger(QHostAddress("127.0.0.2"));
+    QVERIFY(stranger.bound);
+    Rig rig;
+    config::Settings.RemotePort = QString::number(terminal.Port());
+    rig.Write("f.csv", "a\r\n");
+    rig.view.fileName = "f.csv";
+    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
+    rig.link->cmdComm_Click(0);
+    QTRY_VERIFY(!terminal.received.isEmpty());
+    const quint16 pcPort = terminal.lastPort;
+    for (int i = 0; i < 5; ++i) {
+      stranger.socket.writeDatagram("ACK\r", QHostAddress::LocalHost, pcPort);
+      QTest::qWait(5);
+    }
+    QTRY_VERIFY(terminal.received.size() >= 4);
+    QVERIFY(!terminal.received.join().contains('^'));  // never acknowledged
+    terminal.socket.writeDatagram("ACK\r", QHostAddress::LocalHost, pcPort);  // the terminal itself
+    QTRY_VERIFY(terminal.received.join().contains('^'));
+    rig.link->cmdComm_Click(1);
+    QTRY_COMPARE(ended.size(), 1);
+  }
+
+  // Whatever arrives, the reply field holds the datagram less its last character, or the error report.
+  void randomDatagrams() {
+    FakeView view;
+    platform::TimerTicks ticks(0);
+    Link link(view, &ticks);
+    QRandomGenerator rng(42);
+    for (int i = 0; i < 2000; ++i) {
+      const int size = i == 0 ? 0 : i == 1 ? 65507 : rng.bounded(0, 12);
+      QByteArray d(size, Qt::Uninitialized);
+      for (char& c : d) c = char(rng.bounded(256));
+      const QString before = link.RcvStr;
+      view.status.clear();
+      link.Winsock1_DataArrival(d);
+      if (size == 0) {
+        QCOMPARE(link.RcvStr, before);
+        QVERIFY(view.status.startsWith(QString::number(EINVAL) + " UDP設定"));
+      } else {
+        QCOMPARE(link.RcvStr, platform::FromCp932(d).left(size - 1));
+        QVERIFY(view.status.isEmpty());
+      }
+    }
+    link.Winsock1_DataArrival("ACK\r");
+    QCOMPARE(link.RcvStr, QStringLiteral("ACK"));
+    link.Winsock1_DataArrival("ACK\r\n");
+    QCOMPARE(link.RcvStr, QStringLiteral("ACK\r"));
+  }
+
+  void waitsCountTicks() {
+    FakeView view;
+    platform::TimerTicks ticks(0);
+    Link link(view, &ticks);
+    bool done = false;
+    auto zero = Drive(link.WaitTicks(0), &done);
+    zero.Start();
+    QVERIFY(done);  // returns at once
+    QVERIFY(!ticks.IsRunning());
+    done = false;
+    auto five = Drive(link.WaitTicks(5), &done);
+    five.Start();
+    QTRY_VERIFY(done);
+    QCOMPARE(int(link.TimerCount), 5);
+    QVERIFY(!ticks.IsRunning());
+    link.RcvStr = "ACK";  // already there: taken at once, and again without a send
+    for (int i = 0; i < 2; ++i) {
+      QString reply;
+      done = false;
+      auto task = DriveReply(link.GetReply(), &reply, &done);
+      task.Start();
+      QVERIFY(done);
+      QCOMPARE(reply, QStringLiteral("ACK"));
+      QCOMPARE(int(link.TimerCount), 0);
+    }
+    link.RcvStr.clear();  // nothing comes: empty after 100 ticks
+    QString reply = "x";
+    done = false;
+    auto silent = DriveReply(link.GetReply(), &reply, &done);
+    silent.Start();
+    QTRY_VERIFY(done);
+    QCOMPARE(reply, QString());
+    QCOMPARE(int(link.TimerCount), 100);
+    QVERIFY(!ticks.IsRunning());
+  }
+};
+
+QTEST_GUILESS_MAIN(TestDownload)
+#include "tst_download.moc"
