@@ -32,16 +32,27 @@ struct PromiseBase {
   void unhandled_exception() noexcept { error = std::current_exception(); }
 };
 
+template <typename T>
+struct Promise : PromiseBase {
+  std::optional<T> value;
+  Task<T> get_return_object();
+  void return_value(T v) { value = std::move(v); }
+  T Take() { return std::move(*value); }
+};
+
+template <>
+struct Promise<void> : PromiseBase {
+  Task<void> get_return_object();
+  void return_void() {}
+  void Take() {}
+};
+
 }  // namespace detail
 
 template <typename T>
 class [[nodiscard]] Task {
  public:
-  struct promise_type : detail::PromiseBase {
-    std::optional<T> value;
-    Task get_return_object() { return Task(Handle::from_promise(*this)); }
-    void return_value(T v) { value = std::move(v); }
-  };
+  using promise_type = detail::Promise<T>;
   using Handle = std::coroutine_handle<promise_type>;
 
   Task() = default;
@@ -60,39 +71,7 @@ class [[nodiscard]] Task {
   }
   T await_resume() {
     if (h_.promise().error) std::rethrow_exception(h_.promise().error);
-    return std::move(*h_.promise().value);
-  }
-
- private:
-  void Reset() { if (h_) h_.destroy(); h_ = {}; }
-  Handle h_;
-};
-
-template <>
-class [[nodiscard]] Task<void> {
- public:
-  struct promise_type : detail::PromiseBase {
-    Task get_return_object() { return Task(Handle::from_promise(*this)); }
-    void return_void() {}
-  };
-  using Handle = std::coroutine_handle<promise_type>;
-
-  Task() = default;
-  explicit Task(Handle h) : h_(h) {}
-  Task(Task&& o) noexcept : h_(std::exchange(o.h_, {})) {}
-  Task& operator=(Task&& o) noexcept {
-    if (this != &o) { Reset(); h_ = std::exchange(o.h_, {}); }
-    return *this;
-  }
-  ~Task() { Reset(); }
-
-  bool await_ready() const noexcept { return false; }
-  std::coroutine_handle<> await_suspend(std::coroutine_handle<> caller) noexcept {
-    h_.promise().continuation = caller;
-    return h_;
-  }
-  void await_resume() {
-    if (h_.promise().error) std::rethrow_exception(h_.promise().error);
+    return h_.promise().Take();
   }
 
   // For the outermost task: run it until its first suspension.
@@ -104,5 +83,13 @@ class [[nodiscard]] Task<void> {
   void Reset() { if (h_) h_.destroy(); h_ = {}; }
   Handle h_;
 };
+
+namespace detail {
+template <typename T>
+Task<T> Promise<T>::get_return_object() { return Task<T>(Task<T>::Handle::from_promise(*this)); }
+inline Task<void> Promise<void>::get_return_object() {
+  return Task<void>(Task<void>::Handle::from_promise(*this));
+}
+}  // namespace detail
 
 }  // namespace korima::link
