@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QList>
 #include <QTemporaryDir>
+#include <QtGlobal>
 
 struct ProgramEnded {
   int code;
@@ -57,4 +58,24 @@ class CurrentDirGuard {
 
  private:
   QString saved_;
+};
+
+// A scratch tree: a home with a documents folder, the program's folder
+// (where its settings file lives) and a working folder.
+struct ScratchTree {
+  ScratchTree() {
+    QDir root(tmp.path());
+    root.mkpath("home/Documents");
+    root.mkpath("app");
+    root.mkpath("work");
+    qputenv("HOME", tmp.filePath("home").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", tmp.filePath("home/.config").toLocal8Bit());
+    platform::SetExePathForTest(tmp.filePath("app/Korima"));
+  }
+  QString Path(const QString& relative) const { return QDir::toNativeSeparators(tmp.filePath(relative)); }
+  QString Docs() const { return Path("home/Documents"); }
+  QString ExeDir() const { return Path("app"); }
+  QString Work() const { return Path("work"); }
+  QString Ini() const { return Path("app/Korima.ini"); }
+  QTemporaryDir tmp;
 };

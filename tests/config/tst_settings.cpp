@@ -17,8 +17,9 @@ const QByteArray kDefaultLineTail = "\",\"6000\",\"192.168.1.100\",\"6001\",0,0\
 class TestSettings : public QObject {
   Q_OBJECT
 
-  QTemporaryDir tmp_;
-  QString exeDir_, docs_, work_, ini_;
+  ScratchTree tree_;
+  QTemporaryDir& tmp_ = tree_.tmp;
+  const QString exeDir_ = tree_.ExeDir(), docs_ = tree_.Docs(), work_ = tree_.Work(), ini_ = tree_.Ini();
   QStringList statusCalls_;
   CurrentDirGuard cwd_;
 
@@ -34,17 +35,6 @@ class TestSettings : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(tmp_.isValid());
-    QDir root(tmp_.path());
-    root.mkpath("home/Documents");
-    root.mkpath("app");
-    root.mkpath("work");
-    qputenv("HOME", tmp_.filePath("home").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
-    docs_ = tmp_.filePath("home/Documents");
-    exeDir_ = tmp_.filePath("app");
-    work_ = tmp_.filePath("work");
-    ini_ = exeDir_ + "/Korima.ini";
-    platform::SetExePathForTest(exeDir_ + "/Korima");
   }
   void init() {
     QFile::remove(ini_);
@@ -87,7 +77,7 @@ class TestSettings : public QObject {
   }
 
   void japaneseAndCommaFolders() {
-    for (const QString name : {QStringLiteral("データ①～"), QStringLiteral("a,b")}) {
+    for (const QString& name : {QStringLiteral("データ①～"), QStringLiteral("a,b")}) {
       const QString folder = tmp_.filePath(name);
       QVERIFY(QDir().mkpath(folder));
       QVERIFY(WriteAll(ini_, '"' + platform::ToCp932(folder) + "\",\"6000\",\"h\",\"6001\",0,0\r\n"));

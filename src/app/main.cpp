@@ -1,0 +1,19 @@
+#include "app/frmMain.h"
+#include "platform/Charset.h"
+#include "platform/Version.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(platform::AppVersion().Title);
+  QApplication::setFont(platform::DefaultWindowFont());
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/frmMain.png")));
+  QApplication::setQuitOnLastWindowClosed(false);  // the main window's unload ends the program
+
+  korima::app::frmMain window;
+  window.Form_Load();
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,214 @@
+// Start-up and the main window: which boxes come in which order, what the
+// window shows afterwards, its two states, the file list and closing.
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "config/Settings.h"
+#include "platform/Cp932.h"
+#include "platform/TextFiles.h"
+#include "platform/Ticks.h"
+#include "sim/TerminalSimulator.h"
+#include "ui_frmMain.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace korima;
+using app::frmMain;
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+  ScratchTree tree_;
+  QTemporaryDir& tmp_ = tree_.tmp;
+  const QString docs_ = tree_.Docs(), exeDir_ = tree_.ExeDir(), work_ = tree_.Work(), ini_ = tree_.Ini();
+  CurrentDirGuard cwd_;
+  platform::TimerTicks ticks_{0};
+
+  void WriteSettings(const QString& folder, const QByteArray& tail = "\"6000\",\"127.0.0.1\",\"6001\",0,0\r\n") {
+    QVERIFY(WriteAll(ini_, '"' + platform::ToCp932(folder) + "\"," + tail));
+  }
+  static QStringList Names(const platform::FileListBox* list) {
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+    return names;
+  }
+  void CheckIdle(frmMain& w, bool idle) {
+    auto& f = w.Form();
+    QCOMPARE(f.cmdComm_0->isEnabled(), idle);
+    QCOMPARE(f.cmdComm_1->isEnabled(), !idle);
+    QCOMPARE(f.Status_0->isVisibleTo(&w), idle);
+    QCOMPARE(f.Status_1->isVisibleTo(&w), !idle);
+    QCOMPARE(f.cmdSetting->isEnabled(), idle);
+    QCOMPARE(f.cmdInfo->isEnabled(), idle);
+    QCOMPARE(f.File1->isEnabled(), idle);
+  }
+
+ private slots:
+  void initTestCase() {
+    for (const char* n : {"b.csv", "A.TXT", "c.dat"}) WriteAll(work_ + "/" + n, "x\r\n");
+  }
+  void init() {
+    QFile::remove(ini_);
+    config::Settings = {};
+  }
+
+  void freshStartWithoutSettingsFile() {
+    Recorder rec;
+    bool windowShownBeforeBox = false;
+    platform::SetMsgBoxHandler([&](const platform::MsgBoxCall& c) {
+      rec.boxes << c;
+      for (QWidget* w : QApplication::topLevelWidgets()) windowShownBeforeBox |= w->isVisible();
+    });
+    frmMain w(&ticks_);
+    w.Form_Load();
+    QCOMPARE(rec.Titles(), QStringList{"File Read"});
+    QVERIFY(rec.boxes[0].prompt.contains(QStringLiteral("ﾌｧｲﾙなし")));
+    QVERIFY(!windowShownBeforeBox);
+    QCOMPARE(config::Settings.SettingsPath, exeDir_ + "/Korima.ini");
+    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(docs_) + "\",\"6000\",\"192.168.1.100\",\"6001\",0,0\r\n");
+    QCOMPARE(w.Form().lblFolder->text(), docs_);
+    QCOMPARE(w.Form().File1->Path(), docs_);
+    CheckIdle(w, true);
+    QCOMPARE(w.Form().lblNote->text(), QStringLiteral("KORIMAはUDPｸﾗｲｱﾝﾄとして動作します。\n"
+                                                      "ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。"));
+    QVERIFY(!w.Form().Progbar->isVisibleTo(&w));
+    QCOMPARE(w.windowTitle(), QStringLiteral("KORIMA for Windows"));
+    QVERIFY(!(w.windowState() & Qt::WindowMinimized));
+  }
+
+  void badSettingsFiles_data() {
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("invalid file") << QByteArray("\"6000\"\r\n") << QStringLiteral("ﾌｧｲﾙ不正");
+    QTest::newRow("bad start-up size") << QByteArray("\"6000\",\"h\",\"6001\",0,3\r\n") << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正");
+  }
+  void badSettingsFiles() {
+    QFETCH(QByteArray, tail);
+    QFETCH(QString, reason);
+    WriteSettings(work_, tail);
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    QCOMPARE(rec.Titles(), QStringList{"File Read"});
+    QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason + "\r\n"));
+    QCOMPARE(w.Form().lblFolder->text(), docs_);
+    QCOMPARE(w.StatusText(), QString());
+    CheckIdle(w, true);
+  }
+
+  void deletedWorkingFolder() {
+    WriteSettings(tmp_.filePath("deleted"));
+    const QByteArray before = ReadAll(ini_);
+    QDir::setCurrent(work_);
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    QCOMPARE(rec.Titles(), QStringList{QStringLiteral("エラー！！")});
+    QCOMPARE(w.StatusText(), QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！"));
+    QCOMPARE(w.Form().lblStatus->text(), w.StatusText());
+    QCOMPARE(w.Form().lblFolder->text(), QDir::toNativeSeparators(work_));
+    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
+    QCOMPARE(ReadAll(ini_), before);
+  }
+
+  void startMinimised() {
+    WriteSettings(work_, "\"6000\",\"h\",\"6001\",0,1\r\n");
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    QVERIFY(rec.boxes.isEmpty());
+    QVERIFY(w.windowState() & Qt::WindowMinimized);
+  }
+
+  void commStateTable() {
+    WriteSettings(work_);
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    w.SetCommState(1);
+    CheckIdle(w, false);
+    QCOMPARE(w.Form().Status_0->geometry(), w.Form().Status_1->geometry());
+    w.SetCommState(0);
+    CheckIdle(w, true);
+  }
+
+  void fileListAndRefresh() {
+    WriteSettings(work_);
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
+    WriteAll(work_ + "/new.csv", "y\r\n");
+    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(100, 395));  // the window's background
+    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv", "new.csv"}));
+    QFile::remove(work_ + "/new.csv");
+  }
+
+  void startWithoutSelection() {
+    WriteSettings(work_);
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    w.Form().cmdComm_0->click();
+    QCOMPARE(rec.beeps, 1);
+    QCOMPARE(rec.boxes.size(), 1);
+    QCOMPARE(rec.boxes[0].prompt, QStringLiteral("ﾌｧｲﾙが選択されていません"));
+    CheckIdle(w, true);
+  }
+
+  void closeWhileIdleEndsTheProgram() {
+    WriteSettings(work_);
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    QVERIFY(platform::files::OpenInput(1, work_ + "/b.csv"));
+    bool cancel = false;
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, w.Form_Unload(cancel));
+    QCOMPARE(rec.ends, QList<int>{0});
+    QVERIFY(!cancel);
+    QVERIFY(platform::files::OpenInput(1, work_ + "/b.csv"));  // file number 1 was closed
+    platform::files::CloseAll();
+  }
+
+  // Double-click a file: the whole download; close during a second one: it stops, the window stays.
+  void downloadFromTheWindow() {
+    sim::SimOptions o;
+    o.port = 0;
+    o.outPath = tmp_.filePath("received.out");
+    sim::TerminalSimulator sim(o);
+    QVERIFY(sim.Start());
+    WriteSettings(work_, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0\r\n");
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    w.show();
+    QSignalSpy ended(&w.Link(), &link::Link::DownloadEnded);
+    auto* item = w.Form().File1->item(1);
+    QCOMPARE(item->text(), QStringLiteral("b.csv"));
+    w.Form().File1->setCurrentItem(item);
+    emit w.Form().File1->itemDoubleClicked(item);
+    CheckIdle(w, false);
+    QVERIFY(w.Form().Progbar->isVisible());
+    QTRY_COMPARE(ended.size(), 1);
+    CheckIdle(w, true);
+    QCOMPARE(ReadAll(tmp_.filePath("received.out")), QByteArray("x\r\n"));
+    QVERIFY(w.StatusText().endsWith(QStringLiteral("3ﾊﾞｲﾄ中 3ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了")));
+    QVERIFY(!w.Form().Progbar->isVisible());
+
+    sim.Options().silentMaster = 1000000;
+    w.Form().cmdComm_0->click();
+    QTRY_VERIFY(sim.Stats().masters >= 3);
+    QVERIFY(!w.close());  // a close request acts as the stop button
+    QVERIFY(w.isVisible());
+    CheckIdle(w, true);
+    QVERIFY(!w.Communicating());
+    QVERIFY(w.StatusText().endsWith(QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました")));
+    QTRY_COMPARE(ended.size(), 2);
+    bool cancel = false;
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, w.Form_Unload(cancel));  // the second close ends it
+  }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
