@@ -140,6 +140,31 @@ class TestWindows : public QObject {
     QCOMPARE(c->geometry(), rect);
   }
 
+  void captions() {
+    const QList<QPair<QWidget*, QString>> main = {
+        {main_->Form().cmdComm_0, "通信ｽﾀｰﾄ"}, {main_->Form().cmdComm_1, "通信ｽﾄｯﾌﾟ"},
+        {main_->Form().cmdSetting, "設定"}, {main_->Form().cmdInfo, "ﾊﾞｰｼﾞｮﾝ"},
+        {main_->Form().Label2, "ﾌｧｲﾙﾘｽﾄ"}, {main_->Form().Label1, "既定ﾌｫﾙﾀﾞ"}, {main_->Form().Label4, "最終ｽﾃｰﾀｽ"}};
+    frmSetting* s = OpenSettings();
+    const QList<QPair<QWidget*, QString>> setting = {
+        {s->Form().cmdOK_0, "OK"}, {s->Form().cmdOK_1, "ｷｬﾝｾﾙ"}, {s->Form().cmdFolderRef, "参照"},
+        {s->Form().optTitle_0, "1行目-ﾃﾞｰﾀ"}, {s->Form().optTitle_1, "1行目-ﾀｲﾄﾙ"},
+        {s->Form().optStartUpSize_0, "ﾉｰﾏﾙ"}, {s->Form().optStartUpSize_1, "ｱｲｺﾝ"},
+        {s->Form().Label3, "ﾛｰｶﾙﾎﾟｰﾄ(Bind)"}, {s->Form().Label4, "ﾘﾓｰﾄﾎｽﾄ"}, {s->Form().Label5, "ﾘﾓｰﾄﾎﾟｰﾄ"}};
+    for (const auto& [w, text] : main + setting) {
+      const QVariant t = w->property("text");
+      QCOMPARE(t.toString(), text);
+    }
+    QCOMPARE(s->Form().Frame4->title(), QStringLiteral("既定ﾌｫﾙﾀﾞ"));
+    QCOMPARE(s->Form().Frame6->title(), QStringLiteral("ｽﾀｰﾄｻｲｽﾞ"));
+    QCOMPARE(s->Form().Frame6->toolTip(), QStringLiteral("KORIMAを最小化して起動する場合は、｢ｱｲｺﾝ｣を選択してください"));
+    QCOMPARE(s->Form().txtRemotePort->toolTip(), QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ番号を指定してください"));
+    QCOMPARE(s->Form().txtRemoteHost->toolTip(), QStringLiteral("ﾘﾓｰﾄﾎｽﾄのIPｱﾄﾞﾚｽを指定してください"));
+    QCOMPARE(s->Form().Frame4->toolTip(), QStringLiteral("既定ﾌｫﾙﾀﾞを選択してください"));
+    QCOMPARE(main_->Form().lblNote->styleSheet(), QStringLiteral("color: rgb(255, 0, 0);"));
+    QCOMPARE(main_->Form().lblNote->alignment(), Qt::AlignCenter);
+  }
+
   void windowsAndTabOrder() {
     QCOMPARE(main_->size(), QSize(424, 401));
     QCOMPARE(main_->minimumSize(), main_->maximumSize());

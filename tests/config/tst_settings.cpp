@@ -140,6 +140,20 @@ class TestSettings : public QObject {
     QCOMPARE(ReadAll(ini_), QByteArray("\"") + kDefaultLineTail);
   }
 
+  // An invalid file rebuilt while no documents folder exists: the folder test follows.
+  void boxesComeInOrder() {
+    QVERIFY(WriteAll(ini_, "\"x\",1\r\n"));
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", tmp_.filePath("nobody").toLocal8Bit());
+    Recorder rec;
+    ReadSettings(Hooks());
+    qputenv("HOME", home);
+    QCOMPARE(rec.Titles(), (QStringList{"File Read", "エラー！！"}));
+    QVERIFY(rec.boxes[0].prompt.contains(QStringLiteral("ﾌｧｲﾙ不正")));
+    QCOMPARE(statusCalls_.size(), 1);
+    QCOMPARE(Settings.WorkFolder, platform::CurDir());
+  }
+
   void olderSystemsDefaultToTheProgramFolder() {
     Recorder rec;
     ReadSettings(Hooks(false));
