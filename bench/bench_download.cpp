@@ -5,6 +5,7 @@
 #include "link/Link.h"
 #include "link/LinkView.h"
 #include "platform/Dialogs.h"
+#include "platform/Process.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,8 +17,6 @@
 #include <QTextStream>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
-#include <ctime>
-#include <sys/resource.h>
 
 using korima::link::Link;
 
@@ -43,13 +42,6 @@ class BenchView : public korima::link::LinkView {
 
 QTextStream out(stdout);
 
-double CpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
-
-long PeakRssKiB() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
 
 // Starts the simulator on a free loopback port.
 bool StartSimulator(QProcess& sim, quint16& port, const QString& outFile) {
@@ -124,7 +116,7 @@ int MemoryChild(const QString& path) {
   Send(view, link, path, 200);
   sim.kill();
   sim.waitForFinished();
-  out << PeakRssKiB() << Qt::endl;
+  out << platform::PeakMemoryKiB() << Qt::endl;
   return 0;
 }
 
@@ -164,9 +156,9 @@ int main(int argc, char** argv) {
   }
   BenchView view;
   Link link(view);
-  const double cpu0 = CpuSeconds();
+  const double cpu0 = platform::ProcessCpuSeconds();
   const double wall = Send(view, link, file, 0);
-  const double cpu = CpuSeconds() - cpu0;
+  const double cpu = platform::ProcessCpuSeconds() - cpu0;
   const bool complete = view.status.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ完了")) &&
                         QFile(tmp.filePath("recv.out")).size() == QFile(file).size();
   sim.kill();

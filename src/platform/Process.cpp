@@ -10,6 +10,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#if defined(Q_OS_UNIX)
+#include <sys/resource.h>
+#endif
 
 namespace platform {
 namespace {
@@ -59,6 +63,16 @@ int OsMajorVersion() {
 }
 
 void SetOsMajorVersionForTest(int major) { g_osMajorForTest = major; }
+
+long PeakMemoryKiB() {
+#if defined(Q_OS_LINUX)
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) == 0) return usage.ru_maxrss;  // KiB on Linux
+#endif
+  return -1;
+}
+
+double ProcessCpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
 
 void EndProgram(int exitCode) {
   if (g_endHandler) g_endHandler(exitCode);

@@ -25,6 +25,11 @@ QString DocumentsFolder();
 int OsMajorVersion();
 void SetOsMajorVersionForTest(int major);
 
+// Figures for the benchmark: the peak resident memory so far (KiB; -1 where
+// unknown) and the CPU time the process has used.
+long PeakMemoryKiB();
+double ProcessCpuSeconds();
+
 // Ends the program at once: no further events run. Tests install a handler that
 // throws, so the caller's remaining steps are skipped there as well.
 [[noreturn]] void EndProgram(int exitCode = 0);
