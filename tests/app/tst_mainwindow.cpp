@@ -145,6 +145,23 @@ class TestMainWindow : public QObject {
     QFile::remove(work_ + "/new.csv");
   }
 
+  void progressBeyondTwoGiB() {
+    WriteSettings(work_);
+    Recorder rec;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    w.SetProgressMax(5000000000LL);
+    w.SetProgressValue(2500000000LL);
+    const QProgressBar* bar = w.Form().Progbar;
+    QCOMPARE(bar->minimum(), 0);
+    QVERIFY(bar->maximum() > 0);
+    QVERIFY(qAbs(double(bar->value()) / bar->maximum() - 0.5) < 0.001);
+    w.SetProgressMax(15);
+    w.SetProgressValue(9);
+    QCOMPARE(bar->maximum(), 15);
+    QCOMPARE(bar->value(), 9);
+  }
+
   void startWithoutSelection() {
     WriteSettings(work_);
     Recorder rec;

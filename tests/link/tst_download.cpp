@@ -214,6 +214,36 @@ class TestDownload : public QObject {
     QCOMPARE(LastLine(rig.view.status), Completed(10));
   }
 
+  // Past 2^24 bytes a single-precision total would print rounded, in exponent form.
+  void exactByteCountsForLargeFiles() {
+    Rig rig;
+    config::Settings.TitleLine = 1;  // a 17 MB title line keeps the transfer short
+    const QByteArray content = QByteArray(17000000, 'T') + "\r\nx\r\n";
+    rig.Write("big.csv", content);
+    QVERIFY(rig.Run("big.csv"));
+    QVERIFY(rig.view.statusHistory.contains(Progress(17000005, 0)));
+    QVERIFY(rig.view.statusHistory.contains(Progress(17000005, 17000000)));
+    QCOMPARE(LastLine(rig.view.status), Completed(17000005));
+    QCOMPARE(rig.sim->Lines(), QList<QByteArray>{"x"});
+  }
+
+  // Destroying the link while a download waits frees the suspended download.
+  void destroyedWhileWaiting() {
+    SimOptions o;
+    o.silentAt[1] = 1000;
+    Rig rig(o);
+    rig.Write("w.csv", "a\r\nb\r\n");
+    rig.view.fileName = "w.csv";
+    rig.link->cmdComm_Click(0);
+    QTRY_VERIFY(rig.sim->Stats().silences >= 1);
+    QVERIFY(rig.link->Downloading());
+    rig.link.reset();
+    QTest::qWait(20);  // nothing resumes the freed frame
+    platform::files::CloseAll();
+    QVERIFY(platform::files::OpenInput(1, rig.dir.filePath("w.csv")));
+    platform::files::CloseAll();
+  }
+
   void sequenceDigitCycles() {
     Rig rig;
     QByteArray content;

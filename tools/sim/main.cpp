@@ -11,8 +11,8 @@ using korima::sim::TerminalSimulator;
 
 namespace {
 
-bool ParseLineCount(const QString& spec, QMap<int, int>& into) {
-  const QStringList parts = spec.split(u':');
+bool ParseLineCount(const QString& text, QMap<int, int>& into) {
+  const QStringList parts = text.split(u':');
   bool ok1 = false, ok2 = true;
   const int line = parts.value(0).toInt(&ok1);
   const int count = parts.size() > 1 ? parts[1].toInt(&ok2) : 1;
@@ -22,10 +22,10 @@ bool ParseLineCount(const QString& spec, QMap<int, int>& into) {
 }
 
 // "END" or a line number.
-bool ParseWhere(const QString& spec, int& line, bool& atEnd) {
-  if (spec.compare(QStringLiteral("END"), Qt::CaseInsensitive) == 0) return atEnd = true;
+bool ParseWhere(const QString& text, int& line, bool& atEnd) {
+  if (text.compare(QStringLiteral("END"), Qt::CaseInsensitive) == 0) return atEnd = true;
   bool ok = false;
-  line = spec.toInt(&ok);
+  line = text.toInt(&ok);
   return ok && line >= 1;
 }
 
