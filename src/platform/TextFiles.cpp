@@ -66,12 +66,18 @@ int Peek(Channel& ch) { return Fill(ch) ? static_cast<unsigned char>(ch.buf[ch.p
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-}  // namespace
-
-bool OpenInput(int fileNo, const QString& path) {
+// What both kinds of open check first: a free file number and not a folder.
+bool Openable(int fileNo, const QString& path) {
   ClearError();
   if (Channels().count(fileNo)) return RaiseOsError(EBUSY), false;
   if (QFileInfo(path).isDir()) return RaiseOsError(EISDIR), false;
+  return true;
+}
+
+}  // namespace
+
+bool OpenInput(int fileNo, const QString& path) {
+  if (!Openable(fileNo, path)) return false;
   auto file = std::make_unique<QFile>(path);
   errno = 0;
   if (!file->open(QIODevice::ReadOnly)) {
@@ -83,9 +89,7 @@ bool OpenInput(int fileNo, const QString& path) {
 }
 
 bool OpenOutput(int fileNo, const QString& path) {
-  ClearError();
-  if (Channels().count(fileNo)) return RaiseOsError(EBUSY), false;
-  if (QFileInfo(path).isDir()) return RaiseOsError(EISDIR), false;
+  if (!Openable(fileNo, path)) return false;
   auto file = std::make_unique<QSaveFile>(path);
   errno = 0;
   if (!file->open(QIODevice::WriteOnly)) {
