@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the program and the tests need.
 # Idempotent: asks apt only for what is missing.
 set -euo pipefail
-PKGS=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-      fonts-ipafont-gothic xvfb xauth xdotool x11-utils imagemagick)
+PKGS=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+      fonts-ipafont-gothic xvfb xauth xdotool libx11-6 python3)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
