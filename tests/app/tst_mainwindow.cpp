@@ -65,7 +65,7 @@ class TestMainWindow : public QObject {
     QVERIFY(rec.boxes[0].prompt.contains(QStringLiteral("ﾌｧｲﾙなし")));
     QVERIFY(!windowShownBeforeBox);
     QCOMPARE(config::Settings.SettingsPath, exeDir_ + "/Korima.ini");
-    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(docs_) + "\",\"6000\",\"192.168.1.100\",\"6001\",0,0\r\n");
+    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(docs_) + "\",\"6000\",\"" + config::kDefaultRemoteHost + "\",\"6001\",0,0\r\n");
     QCOMPARE(w.Form().lblFolder->text(), docs_);
     QCOMPARE(w.Form().File1->Path(), docs_);
     CheckIdle(w, true);

@@ -50,7 +50,7 @@ class TestWindows : public QObject {
   std::unique_ptr<Recorder> rec_;
   std::unique_ptr<frmMain> main_;
 
-  QByteArray Line(const QString& folder, const QByteArray& rest = "\"6000\",\"10.1.2.3\",\"6001\",1,0") {
+  QByteArray Line(const QString& folder, const QByteArray& rest = "\"6000\",\"127.0.0.9\",\"6001\",1,0") {
     return '"' + platform::ToCp932(folder) + "\"," + rest + "\r\n";
   }
   frmSetting* OpenSettings() {
@@ -213,7 +213,7 @@ class TestWindows : public QObject {
     QVERIFY(!main_->isEnabled());
     QCOMPARE(s->pos(), platform::CenteredOver(main_->frameGeometry(), s->frameGeometry().size()));
     QVERIFY(s->pos().x() < 0);
-    QCOMPARE(s->Form().txtRemoteHost->text(), QStringLiteral("10.1.2.3"));
+    QCOMPARE(s->Form().txtRemoteHost->text(), QStringLiteral("127.0.0.9"));
     QCOMPARE(s->FolderCaption(), work_);
     QVERIFY(s->Form().optTitle_1->isChecked());
     QVERIFY(s->Form().optStartUpSize_0->isChecked());
@@ -251,7 +251,7 @@ class TestWindows : public QObject {
     QVERIFY(main_->isEnabled());
     QVERIFY(rec_->boxes.isEmpty());
     if (saves) {
-      QCOMPARE(ReadAll(ini_), Line(other_, "\"\",\"10.1.2.3\",\"6001\",1,1"));
+      QCOMPARE(ReadAll(ini_), Line(other_, "\"\",\"127.0.0.9\",\"6001\",1,1"));
       QCOMPARE(config::Settings.LocalPort, QString());
       QCOMPARE(main_->Form().lblFolder->text(), other_);
       QCOMPARE(main_->Form().File1->Path(), other_);
@@ -265,7 +265,7 @@ class TestWindows : public QObject {
   }
 
   void okWithoutChangeRewritesAndRefreshes() {
-    QVERIFY(WriteAll(ini_, Line(work_, "\"6000\",\"10.1.2.3\",\"6001\",1,0")));
+    QVERIFY(WriteAll(ini_, Line(work_, "\"6000\",\"127.0.0.9\",\"6001\",1,0")));
     WriteAll(work_ + "/late.csv", "z\r\n");
     const QByteArray before = ReadAll(ini_);
     QVERIFY(QFile::remove(ini_));

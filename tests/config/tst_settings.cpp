@@ -11,7 +11,8 @@
 using namespace korima::config;
 
 namespace {
-const QByteArray kDefaultLineTail = "\",\"6000\",\"192.168.1.100\",\"6001\",0,0\r\n";
+const QByteArray kDefaultLineTail =
+    QByteArray("\",\"6000\",\"") + kDefaultRemoteHost + "\",\"6001\",0,0\r\n";
 }
 
 class TestSettings : public QObject {
@@ -115,7 +116,7 @@ class TestSettings : public QObject {
     QCOMPARE(ReadAll(ini_), DefaultLine());
     QCOMPARE(Settings.WorkFolder, docs_);
     QCOMPARE(Settings.LocalPort, QStringLiteral("6000"));
-    QCOMPARE(Settings.RemoteHost, QStringLiteral("192.168.1.100"));
+    QCOMPARE(Settings.RemoteHost, QString::fromLatin1(kDefaultRemoteHost));
     QCOMPARE(int(Settings.TitleLine), 0);
     QCOMPARE(int(Settings.StartUpSize), 0);
   }
@@ -182,9 +183,9 @@ class TestSettings : public QObject {
     QVERIFY(WriteAll(ini_, DefaultLine()));
     Recorder rec;
     const QString folder = tmp_.filePath("データ");
-    SaveSettings({folder, "", "10.0.0.5", "7001", 1, 1}, Hooks());
+    SaveSettings({folder, "", "127.0.0.5", "7001", 1, 1}, Hooks());
     QCOMPARE(rec.boxes.size(), 0);
-    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(folder) + "\",\"\",\"10.0.0.5\",\"7001\",1,1\r\n");
+    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(folder) + "\",\"\",\"127.0.0.5\",\"7001\",1,1\r\n");
     QCOMPARE(Settings.WorkFolder, folder);
     QCOMPARE(Settings.LocalPort, QString());
     QCOMPARE(int(Settings.StartUpSize), 1);
