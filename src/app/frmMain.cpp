@@ -107,8 +107,7 @@ config::MainWindowHooks frmMain::Hooks() {
   hooks.SetStatus = [this](const QString& text) { SetStatusText(text); };
   hooks.ShowFolder = [this](const QString& folder) {
     ui_->lblFolder->setText(folder);
-    ui_->File1->SetPath(folder);
-    ui_->File1->Refresh();
+    ui_->File1->SetPath(folder);  // re-reads the list
   };
   return hooks;
 }

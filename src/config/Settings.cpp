@@ -105,9 +105,7 @@ void InitSettingsFile(const QString& reason, const MainWindowHooks& main) {
     platform::EndProgram(1);
   }
   if (!WriteLine(ValuesOf(Settings))) {
-    const platform::ErrorState failure = platform::Err();
     files::CloseAll();
-    platform::RaiseError(failure.Number, failure.Description);
     ShowWriteError();
     platform::EndProgram(1);
   }
@@ -122,9 +120,7 @@ void SaveSettings(const SettingsValues& values, const MainWindowHooks& main) {
     platform::EndProgram(1);
   }
   if (!WriteLine(values)) {
-    const platform::ErrorState failure = platform::Err();
     files::CloseAll();
-    platform::RaiseError(failure.Number, failure.Description);
     ShowWriteError();
   }
   files::CloseAll();

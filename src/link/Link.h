@@ -53,8 +53,6 @@ class Link : public QObject {
  private:
   struct Until;
   struct NextPass;
-  friend struct Until;
-  friend struct NextPass;
 
   Task<> DownloadFile();
   Task<> RunDownload();
