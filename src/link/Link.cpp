@@ -5,7 +5,6 @@
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
-#include "platform/Process.h"
 #include "platform/TextFiles.h"
 #include "platform/Ticks.h"
 
