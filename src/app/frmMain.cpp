@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "about/frmAbout.h"
+#include "config/SettingsLocation.h"
 #include "config/frmSetting.h"
 #include "platform/Charset.h"
 #include "platform/Placement.h"
@@ -43,8 +44,7 @@ about::frmAbout* frmMain::AboutBox() const { return about_; }
 void frmMain::Form_Load() {
   IsVistaOrLater = platform::OsMajorVersion() >= 6;
   platform::ApplyJapaneseCharset(this);
-  Settings.SettingsPath =
-      platform::ExeFolder() + platform::PathSeparator() + platform::ExeBaseName() + QStringLiteral(".ini");
+  Settings.SettingsPath = config::SettingsFilePath();
   config::ReadSettings(Hooks());
   ShowWorkFolder();
   SetCommState(0);

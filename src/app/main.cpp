@@ -1,12 +1,14 @@
 #include "app/frmMain.h"
 #include "platform/Charset.h"
 #include "platform/Version.h"
+#include "platform/WindowServices.h"
 
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  platform::UseWindowServices();
   QApplication::setApplicationName(platform::AppVersion().Title);
   QApplication::setFont(platform::DefaultWindowFont());
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/frmMain.png")));

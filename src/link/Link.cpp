@@ -50,6 +50,27 @@ bool ParseInteger(const QString& text, qint64& value) {
   return ok && value >= INT32_MIN && value <= INT32_MAX;
 }
 
+// A socket failure as the operating system's error number and text.
+void RaiseSocketError(QAbstractSocket::SocketError error, const QString& fallbackText) {
+  int code = 0;
+  switch (error) {
+    case QAbstractSocket::AddressInUseError: code = EADDRINUSE; break;
+    case QAbstractSocket::SocketAccessError: code = EACCES; break;
+    case QAbstractSocket::SocketAddressNotAvailableError: code = EADDRNOTAVAIL; break;
+    case QAbstractSocket::HostNotFoundError: code = EDESTADDRREQ; break;
+    case QAbstractSocket::DatagramTooLargeError: code = EMSGSIZE; break;
+    case QAbstractSocket::NetworkError: code = ENETUNREACH; break;
+    case QAbstractSocket::ConnectionRefusedError: code = ECONNREFUSED; break;
+    case QAbstractSocket::SocketResourceError: code = ENOBUFS; break;
+    case QAbstractSocket::UnsupportedSocketOperationError: code = EOPNOTSUPP; break;
+    default: break;
+  }
+  if (code == 0)
+    platform::RaiseError(EIO, fallbackText.isEmpty() ? platform::OsErrorText(EIO) : fallbackText);
+  else
+    platform::RaiseOsError(code);
+}
+
 QString ErrorLine() {
   return QString::number(platform::Err().Number) + u':' + platform::Err().Description;
 }
@@ -256,7 +277,7 @@ void Link::OpenUDP() {
     return ReportError();
   }
   if (!Winsock1_.bind(QHostAddress(QHostAddress::AnyIPv4), quint16(localPort))) {
-    platform::RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
+    RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
     return ReportError();
   }
 
@@ -318,7 +339,7 @@ void Link::SendDatagram(const QByteArray& bytes) {
     return ReportError();
   }
   if (Winsock1_.writeDatagram(bytes, remoteAddr_, quint16(remotePort_)) != bytes.size()) {
-    platform::RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
+    RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
     return ReportError();
   }
 }

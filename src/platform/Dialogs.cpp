@@ -1,29 +1,25 @@
 #include "Dialogs.h"
 
-#include "Charset.h"
 #include "Version.h"
 
-#include <QApplication>
-#include <QGuiApplication>
-#include <QMessageBox>
+#include <QCoreApplication>
+#include <cstdio>
 
 namespace platform {
 namespace {
 std::function<void(const MsgBoxCall&)> g_msgBoxHandler;
 std::function<void()> g_beepHandler;
+DialogBackend g_backend;
 int g_mousePointer = vbDefault;
 }  // namespace
 
 void MsgBox(const QString& prompt, int style, const QString& title) {
   MsgBoxCall call{prompt, style, title.isEmpty() ? AppVersion().Title : title};
-  if (g_msgBoxHandler) {
-    g_msgBoxHandler(call);
-    return;
-  }
-  QMessageBox box(style & vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon, call.title,
-                  call.prompt, QMessageBox::Ok);
-  ApplyJapaneseCharset(&box);
-  box.exec();
+  if (g_msgBoxHandler) return g_msgBoxHandler(call);
+  if (g_backend.msgBox) return g_backend.msgBox(call);
+  // No window system: the text still reaches whoever started the program.
+  const QByteArray text = (call.title + QStringLiteral(": ") + QString(call.prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))).toUtf8();
+  std::fprintf(stderr, "%s\n", text.constData());
 }
 
 void SetMsgBoxHandler(std::function<void(const MsgBoxCall&)> handler) {
@@ -32,21 +28,20 @@ void SetMsgBoxHandler(std::function<void(const MsgBoxCall&)> handler) {
 
 void Beep() {
   if (g_beepHandler) return g_beepHandler();
-  QApplication::beep();
+  if (g_backend.beep) g_backend.beep();
 }
 
 void SetBeepHandler(std::function<void()> handler) { g_beepHandler = std::move(handler); }
 
 void SetMousePointer(int shape) {
   if (shape == g_mousePointer) return;
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-    if (g_mousePointer == vbHourglass) QGuiApplication::restoreOverrideCursor();
-    if (shape == vbHourglass) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  }
+  if (g_backend.pointer) g_backend.pointer(g_mousePointer, shape);
   g_mousePointer = shape;
 }
 
 int MousePointer() { return g_mousePointer; }
+
+void SetDialogBackend(DialogBackend backend) { g_backend = std::move(backend); }
 
 void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 

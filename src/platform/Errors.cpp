@@ -26,26 +26,6 @@ void RaiseOsError(int osError) {
   RaiseError(osError, OsErrorText(osError));
 }
 
-void RaiseSocketError(QAbstractSocket::SocketError error, const QString& fallbackText) {
-  int code = 0;
-  switch (error) {
-    case QAbstractSocket::AddressInUseError: code = EADDRINUSE; break;
-    case QAbstractSocket::SocketAccessError: code = EACCES; break;
-    case QAbstractSocket::SocketAddressNotAvailableError: code = EADDRNOTAVAIL; break;
-    case QAbstractSocket::HostNotFoundError: code = EDESTADDRREQ; break;
-    case QAbstractSocket::DatagramTooLargeError: code = EMSGSIZE; break;
-    case QAbstractSocket::NetworkError: code = ENETUNREACH; break;
-    case QAbstractSocket::ConnectionRefusedError: code = ECONNREFUSED; break;
-    case QAbstractSocket::SocketResourceError: code = ENOBUFS; break;
-    case QAbstractSocket::UnsupportedSocketOperationError: code = EOPNOTSUPP; break;
-    default: break;
-  }
-  if (code == 0)
-    RaiseError(EIO, fallbackText.isEmpty() ? OsErrorText(EIO) : fallbackText);
-  else
-    RaiseOsError(code);
-}
-
 int InvalidArgumentError() { return EINVAL; }
 int NoDataError() { return ENODATA; }
 int IllegalByteSequenceError() { return EILSEQ; }

@@ -1,7 +1,6 @@
 #pragma once
 // Process-wide error state: the number and text of the last failed operation,
 // tested right after a risky step in the carry-on style the program uses.
-#include <QAbstractSocket>
 #include <QString>
 
 namespace platform {
@@ -17,8 +16,6 @@ void RaiseError(int number, const QString& description);
 // Number and description come from the operating system's error code.
 void RaiseOsError(int osError);
 QString OsErrorText(int osError);
-// A socket failure as the operating system's error number and text.
-void RaiseSocketError(QAbstractSocket::SocketError error, const QString& fallbackText);
 
 // Error numbers for the few failures that have no operating-system call behind them.
 int InvalidArgumentError();
