@@ -6,7 +6,6 @@
 #include "platform/Charset.h"
 #include "platform/Placement.h"
 #include "platform/Process.h"
-#include "platform/TextFiles.h"
 #include "ui_frmMain.h"
 
 #include <QCloseEvent>
@@ -96,7 +95,7 @@ void frmMain::Form_Unload(bool& cancel) {
     cancel = true;
     return;
   }
-  platform::files::CloseAll();
+  // Files are closed by their owners; a settings save holds none between events.
   link_->CloseUDP();
   platform::EndProgram(0);
 }

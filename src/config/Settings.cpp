@@ -12,7 +12,6 @@ SettingsRecord Settings;
 
 namespace {
 
-constexpr int kFileNo = 1;
 constexpr qint32 kDocumentsFolderId = 5;
 
 const QString kOpenErrorTitle = QStringLiteral("File Open Error");
@@ -29,12 +28,11 @@ void ShowWriteError() {
 }
 
 // The file's order differs from the record's: the two integers come last.
-bool WriteLine(const SettingsValues& v) {
+bool WriteLine(platform::files::OutputFile& out, const SettingsValues& v) {
   using platform::files::Field;
-  return platform::files::WriteFields(
-             kFileNo, {Field(v.WorkFolder), Field(v.LocalPort), Field(v.RemoteHost),
-                       Field(v.RemotePort), Field(qint64(v.TitleLine)), Field(qint64(v.StartUpSize))}) &&
-         platform::files::Commit(kFileNo);
+  return out.WriteFields({Field(v.WorkFolder), Field(v.LocalPort), Field(v.RemoteHost),
+                          Field(v.RemotePort), Field(qint64(v.TitleLine)), Field(qint64(v.StartUpSize))}) &&
+         out.Commit();
 }
 
 SettingsValues ValuesOf(const SettingsRecord& s) {
@@ -45,16 +43,17 @@ SettingsValues ValuesOf(const SettingsRecord& s) {
 
 void ReadSettings(const MainWindowHooks& main) {
   namespace files = platform::files;
-  if (!files::OpenInput(kFileNo, Settings.SettingsPath)) {
-    files::CloseAll();
+  files::InputFile in;
+  if (!in.Open(Settings.SettingsPath)) {
     InitSettingsFile(QStringLiteral("ﾌｧｲﾙなし"), main);
     return;
   }
 
   QList<QByteArray> f;
   qint16 titleLine = 0, startUpSize = 0;
-  const bool read = files::InputFields(kFileNo, 6, f) && files::ParseInt16(f[4], titleLine) &&
+  const bool read = in.InputFields(6, f) && files::ParseInt16(f[4], titleLine) &&
                     files::ParseInt16(f[5], startUpSize);
+  in.Close();
   if (read) {
     Settings.WorkFolder = platform::FromCp932(f[0]);
     Settings.LocalPort = platform::FromCp932(f[1]);
@@ -63,10 +62,8 @@ void ReadSettings(const MainWindowHooks& main) {
     Settings.TitleLine = titleLine;
     Settings.StartUpSize = startUpSize;
   } else {
-    files::CloseAll();
     InitSettingsFile(QStringLiteral("ﾌｧｲﾙ不正"), main);
   }
-  files::CloseAll();
 
   if (Settings.StartUpSize < 0 || Settings.StartUpSize > 1)
     InitSettingsFile(QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"), main);
@@ -99,31 +96,26 @@ void InitSettingsFile(const QString& reason, const MainWindowHooks& main) {
   Settings.RemoteHost = QString::fromLatin1(kDefaultRemoteHost);
   Settings.RemotePort = QString::fromLatin1(kDefaultRemotePort);
 
-  if (!files::OpenOutput(kFileNo, Settings.SettingsPath)) {
-    files::CloseAll();
+  files::OutputFile out;
+  if (!out.Open(Settings.SettingsPath)) {
     ShowOpenError();
     platform::EndProgram(1);
   }
-  if (!WriteLine(ValuesOf(Settings))) {
-    files::CloseAll();
+  if (!WriteLine(out, ValuesOf(Settings))) {
     ShowWriteError();
     platform::EndProgram(1);
   }
-  files::CloseAll();
 }
 
 void SaveSettings(const SettingsValues& values, const MainWindowHooks& main) {
-  namespace files = platform::files;
-  if (!files::OpenOutput(kFileNo, Settings.SettingsPath)) {
-    files::CloseAll();
-    ShowOpenError();
-    platform::EndProgram(1);
+  {
+    platform::files::OutputFile out;
+    if (!out.Open(Settings.SettingsPath)) {
+      ShowOpenError();
+      platform::EndProgram(1);
+    }
+    if (!WriteLine(out, values)) ShowWriteError();
   }
-  if (!WriteLine(values)) {
-    files::CloseAll();
-    ShowWriteError();
-  }
-  files::CloseAll();
 
   Settings.WorkFolder = values.WorkFolder;
   if (main.ShowFolder) main.ShowFolder(values.WorkFolder);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHostInfo>
+#include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <cerrno>
 #include <exception>
@@ -21,7 +22,6 @@ using config::Settings;
 
 namespace {
 
-constexpr int kFileNo = 1;
 constexpr qint16 kReplyTicks = 100;
 constexpr qint16 kPauseTicks = 5;
 constexpr int kWaitsPerAttempt = 10;
@@ -77,13 +77,20 @@ QString ErrorLine() {
 
 }  // namespace
 
-// Suspends the running download until `ready` holds; re-tested after each wake.
+// Suspends the running download until `ready` holds; re-tested after each
+// wake. A stop ends every wait: the download then winds up without sending more.
 struct Link::Until {
   Link* link;
   std::function<bool()> ready;
-  bool await_ready() const { return ready(); }
-  void await_suspend(std::coroutine_handle<> h) { link->Park(h, std::move(ready)); }
-  void await_resume() const noexcept {}
+  bool await_ready() const { return link->stopRequested_ || ready(); }
+  void await_suspend(std::coroutine_handle<> h) {
+    Link* l = link;
+    auto test = std::move(ready);
+    l->Park(h, [l, test = std::move(test)] { return l->stopRequested_ || test(); });
+  }
+  void await_resume() const {
+    if (link->stopRequested_) throw Stopped{};
+  }
 };
 
 // Suspends until the event loop has run what is pending.
@@ -94,18 +101,39 @@ struct Link::NextPass {
     link->Park(h, [] { return true; });
     link->Wake();
   }
-  void await_resume() const noexcept {}
+  void await_resume() const {
+    if (link->stopRequested_) throw Stopped{};
+  }
 };
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Complete: return "complete";
+    case Outcome::Nak: return "nak";
+    case Outcome::NoReply: return "no_reply";
+    case Outcome::Bel: return "bel";
+    case Outcome::Ful: return "ful";
+    case Outcome::FileError: return "file_error";
+    case Outcome::SocketError: return "socket_error";
+    case Outcome::Stopped: return "stopped";
+    case Outcome::None: break;
+  }
+  return "none";
+}
 
 Link::Link(LinkView& view, platform::TickSource* ticks, QObject* parent)
     : QObject(parent), view_(view), Timer1_(ticks) {
   if (!Timer1_) Timer1_ = new platform::TimerTicks(10, this);
   Timer1_->Stop();
   connect(Timer1_, &platform::TickSource::Tick, this, &Link::Timer1_Timer);
+  // The one reader of the socket. A second one (say, after each yield) can
+  // drain a datagram whose notification is already queued, after which Qt
+  // stops notifying and replies sit unread.
   connect(&Winsock1_, &QUdpSocket::readyRead, this, &Link::ReadDatagrams);
 }
 
 Link::~Link() {
+  if (lookupId_ >= 0) QHostInfo::abortHostLookup(lookupId_);
   // Destroying the task frees a download that was parked mid-wait.
   parked_ = {};
   download_ = {};
@@ -118,10 +146,19 @@ void Link::cmdComm_Click(int index) {
     Communicating_ = false;
     view_.SetCommState(0);
     ShowStatus(1, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
+    if (!Downloading() || stopRequested_) return;
+    stopRequested_ = true;
+    stats_.outcome = Outcome::Stopped;
+    // A download parked in a wait winds up now, so that the window is really
+    // idle when it looks idle.
+    if (parked_) {
+      auto h = std::exchange(parked_, {});
+      ready_ = nullptr;
+      h.resume();
+    }
     return;
   }
-  // A stopped download may still be finishing its attempt: it owns the socket,
-  // the reply field and the input file until its wrap-up.
+  // A download still winding up owns the socket and the reply field.
   if (Downloading()) {
     platform::Beep();
     return;
@@ -132,6 +169,7 @@ void Link::cmdComm_Click(int index) {
     return;
   }
   Communicating_ = true;
+  stopRequested_ = false;
   view_.SetCommState(1);
   download_ = DownloadFile();
   download_.Start();
@@ -140,22 +178,31 @@ void Link::cmdComm_Click(int index) {
 // ---- the download ----------------------------------------------------------
 
 Task<> Link::DownloadFile() {
+  stats_ = {};
+  lastErrorReport_.clear();
   try {
     co_await RunDownload();
+  } catch (const Stopped&) {
+    stats_.outcome = Outcome::Stopped;  // the stop text is already the last line
   } catch (const std::exception& e) {
+    stats_.outcome = Outcome::FileError;
     ShowStatus(1, QStringLiteral("内部ｴﾗｰ: ") + QString::fromLocal8Bit(e.what()));
   } catch (...) {
+    stats_.outcome = Outcome::FileError;
     ShowStatus(1, QStringLiteral("内部ｴﾗｰ"));
   }
   WrapUp();
 }
 
-// Every co_return here goes to the wrap-up.
+// Every co_return here goes to the wrap-up, each with its outcome and its
+// last status line set.
 Task<> Link::RunDownload() {
   // Preparation
   const QString FilePath = QDir::toNativeSeparators(view_.ListFolder() + u'/' + view_.ListFileName());
   const QFileInfo info(FilePath);
   progressMax_ = info.isFile() ? info.size() : 0;
+  stats_.filePath = FilePath;
+  stats_.fileBytes = progressMax_;
   view_.SetProgressMax(progressMax_);
   view_.SetProgressVisible(true);
   view_.SetProgressValue(0);
@@ -163,30 +210,42 @@ Task<> Link::RunDownload() {
   if (progressMax_ <= 0) {  // vanished since it was listed, or empty: nothing to send
     platform::RaiseOsError(info.exists() ? platform::NoDataError() : ENOENT);
     platform::Beep();
+    stats_.outcome = Outcome::FileError;
     ShowStatus(1, u'<' + FilePath + QStringLiteral("> ") + ErrorLine());
     co_return;
   }
   OpenUDP();
-  if (!Communicating_) co_return;  // the socket error report stays in the label
+  if (!Communicating_) co_return EndBecauseNotCommunicating();  // the report stays in the label
+  const QString host = Settings.RemoteHost.trimmed();
+  if (remoteAddr_.isNull() && !host.isEmpty()) co_await ResolveRemote(host);
   ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
 
   // Connection
   QString reply;
+  qint64 connectTicks = 0;
   for (;;) {
     platform::SetMousePointer(platform::vbDefault);
     co_await Yield();
-    if (!Communicating_) co_return;
+    if (!Communicating_) co_return EndBecauseNotCommunicating();
     co_await PutCommand(QStringLiteral("MASTER"));
     reply = co_await GetReply();
     if (reply == kAck) break;
+    connectTicks += TimerCount;
+    if (connectTimeoutTicks_ > 0 && connectTicks >= connectTimeoutTicks_) {
+      stats_.outcome = Outcome::NoReply;
+      ShowStatus(1, QStringLiteral("MASTER:") + kHandshakeTimeout);
+      co_return;
+    }
   }
 
   // Opening the file
   platform::SetMousePointer(platform::vbHourglass);
   qint16 Sep = kSepFirst;
   qint64 LineNo = 1;
-  if (!platform::files::OpenInput(kFileNo, FilePath)) {
+  platform::files::InputFile file;
+  if (!file.Open(FilePath)) {
     platform::Beep();
+    stats_.outcome = Outcome::FileError;
     ShowStatus(1, u'<' + FilePath + QStringLiteral("> ") + ErrorLine());
     co_return;
   }
@@ -196,15 +255,17 @@ Task<> Link::RunDownload() {
   const QString maxText = QString::number(progressMax_);
   for (;;) {
     platform::ClearError();
-    if (platform::files::Eof(kFileNo) && platform::Err().Number == 0) break;
+    if (file.Eof() && platform::Err().Number == 0) break;
     QByteArray line;
-    if (!platform::files::LineInput(kFileNo, line)) {
+    if (!file.LineInput(line)) {
       platform::Beep();
+      stats_.outcome = Outcome::FileError;
       ShowStatus(1, u'<' + FilePath + QStringLiteral("#1IN> ") + ErrorLine());
       co_return;
     }
+    const QByteArray packetData = convert_ ? convert_(line) : line;
     for (;;) {  // the same line again after an unexpected reply
-      if (!Communicating_) co_return;
+      if (!Communicating_) co_return EndBecauseNotCommunicating();
       if (Settings.TitleLine > 0 && LineNo == 1) {
         reply = kAck;
         Sep = kSepLast;
@@ -213,8 +274,9 @@ Task<> Link::RunDownload() {
       int RetryCount = 0;
       do {
         co_await WaitTicks(kPauseTicks);
-        QByteArray SndStr = line;
+        QByteArray SndStr = packetData;
         co_await PutPacket(SndStr, Sep);
+        ++stats_.packetsSent;
         int WaitCount = 0;
         do {
           reply = co_await GetReply();
@@ -224,38 +286,77 @@ Task<> Link::RunDownload() {
       } while ((reply.isEmpty() || reply == kNak) && RetryCount < kAttemptsPerLine);
 
       const QString record = QStringLiteral("ﾚｺｰﾄﾞ") + QString::number(LineNo) + u':';
-      if (reply == kBel) { ShowStatus(1, record + kHandshakeBel); co_return; }
-      if (reply == kFul) { ShowStatus(1, record + kHandshakeFul); co_return; }
-      if (reply == kNak) { ShowStatus(1, record + kHandshakeNak); co_return; }
-      if (reply.isEmpty()) { ShowStatus(1, record + kHandshakeTimeout); co_return; }
-      if (reply == kAck) break;
+      if (reply == kBel) { stats_.outcome = Outcome::Bel; ShowStatus(1, record + kHandshakeBel); co_return; }
+      if (reply == kFul) { stats_.outcome = Outcome::Ful; ShowStatus(1, record + kHandshakeFul); co_return; }
+      if (reply == kNak) { stats_.outcome = Outcome::Nak; ShowStatus(1, record + kHandshakeNak); co_return; }
+      if (reply.isEmpty()) { stats_.outcome = Outcome::NoReply; ShowStatus(1, record + kHandshakeTimeout); co_return; }
+      if (reply == kAck) {
+        ++stats_.linesSent;
+        break;
+      }
     }
     // Acknowledged line
     Sep = Sep >= kSepLast ? kSepFirst : qint16(Sep + 1);
     ShowStatus(0, maxText + QStringLiteral("ﾊﾞｲﾄ中 ") + QString::number(SentBytes) +
                       QStringLiteral("ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ済み"));
     ++LineNo;
-    SentBytes += platform::Cp932CharCount(line);
+    SentBytes += platform::Cp932CharCount(packetData);
+    stats_.sentBytes = SentBytes;
     view_.SetProgressValue(std::min(SentBytes, progressMax_));
+    emit ProgressChanged();
   }
 
   // End
   for (;;) {
-    if (!Communicating_) co_return;
+    if (!Communicating_) co_return EndBecauseNotCommunicating();
     co_await PutCommand(QStringLiteral("END"));
     reply = co_await GetReply();
-    if (reply == kBel) { ShowStatus(1, QStringLiteral("END:") + kHandshakeBel); co_return; }
-    if (reply == kFul) { ShowStatus(1, QStringLiteral("END:") + kHandshakeFul); co_return; }
-    if (reply.isEmpty()) { ShowStatus(1, QStringLiteral("END:") + kHandshakeTimeout); co_return; }
+    if (reply == kBel) { stats_.outcome = Outcome::Bel; ShowStatus(1, QStringLiteral("END:") + kHandshakeBel); co_return; }
+    if (reply == kFul) { stats_.outcome = Outcome::Ful; ShowStatus(1, QStringLiteral("END:") + kHandshakeFul); co_return; }
+    if (reply.isEmpty()) { stats_.outcome = Outcome::NoReply; ShowStatus(1, QStringLiteral("END:") + kHandshakeTimeout); co_return; }
     if (reply == kAck) break;
   }
+  stats_.outcome = Outcome::Complete;
   ShowStatus(1, maxText + QStringLiteral("ﾊﾞｲﾄ中 ") + maxText + QStringLiteral("ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了"));
   view_.SetProgressValue(progressMax_);
 }
 
+// The flag was found cleared and the stop button did not clear it: a socket
+// error did. Its report may have been overwritten by a progress text since,
+// so it is shown again: the label must say why the download ended.
+void Link::EndBecauseNotCommunicating() {
+  if (stopRequested_) return;
+  stats_.outcome = Outcome::SocketError;
+  const QStringList lines = view_.StatusText().split(QStringLiteral("\r\n"));
+  if (!lastErrorReport_.isEmpty() && lines.last() != lastErrorReport_) ShowStatus(1, lastErrorReport_);
+}
+
+// A host name is looked up without blocking the window: the download waits
+// for the answer like for any reply, and the stop button ends that wait.
+Task<> Link::ResolveRemote(const QString& host) {
+  lookupDone_ = false;
+  lookupId_ = QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) {
+    lookupId_ = -1;
+    for (const QHostAddress& a : info.addresses())
+      if (a.protocol() == QAbstractSocket::IPv4Protocol) { remoteAddr_ = a; break; }
+    lookupDone_ = true;
+    Wake();
+  });
+  co_await Until{this, [this] { return lookupDone_; }};
+  // An unresolvable host shows up as a failed send, as each send reports it.
+  remoteIsBroadcast_ = false;
+  if (!remoteAddr_.isNull())
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
+      for (const QNetworkAddressEntry& e : nic.addressEntries())
+        if (!e.broadcast().isNull() && e.broadcast() == remoteAddr_) remoteIsBroadcast_ = true;
+}
+
 void Link::WrapUp() {
+  if (lookupId_ >= 0) {
+    QHostInfo::abortHostLookup(lookupId_);
+    lookupId_ = -1;
+  }
   view_.SetProgressVisible(false);
-  platform::files::CloseAll();
   Communicating_ = false;
   platform::SetMousePointer(platform::vbDefault);
   CloseUDP();
@@ -281,18 +382,14 @@ void Link::OpenUDP() {
     return ReportError();
   }
 
-  // An unresolvable host shows up as a failed send, as each send reports it.
-  const QString host = Settings.RemoteHost.trimmed();
-  if (!remoteAddr_.setAddress(host) && !host.isEmpty()) {
-    const QHostInfo info = QHostInfo::fromName(host);
-    for (const QHostAddress& a : info.addresses())
-      if (a.protocol() == QAbstractSocket::IPv4Protocol) { remoteAddr_ = a; break; }
-  }
-  if (!remoteAddr_.isNull()) {
+  // A literal address needs no lookup; a name is looked up by the download.
+  if (remoteAddr_.setAddress(Settings.RemoteHost.trimmed())) {
     remoteIsBroadcast_ = remoteAddr_ == QHostAddress(QHostAddress::Broadcast);
     for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
       for (const QNetworkAddressEntry& e : nic.addressEntries())
         if (!e.broadcast().isNull() && e.broadcast() == remoteAddr_) remoteIsBroadcast_ = true;
+  } else {
+    remoteAddr_.clear();
   }
 
   qint64 remotePort = 0;
@@ -305,10 +402,16 @@ void Link::OpenUDP() {
 
 void Link::CloseUDP() { Winsock1_.close(); }
 
+// One pass of the event loop. Datagrams the kernel already holds count as
+// arrived before this point: if there are any, the reader runs first.
 Task<> Link::Yield() {
   co_await NextPass{this};
-  // Datagrams the kernel already holds count as arrived before this point.
-  ReadDatagrams();
+  if (Winsock1_.state() == QAbstractSocket::BoundState && Winsock1_.hasPendingDatagrams()) {
+    const quint64 seen = readPasses_;
+    co_await Until{this, [this, seen] {
+      return readPasses_ != seen || Winsock1_.state() != QAbstractSocket::BoundState;
+    }};
+  }
 }
 
 Task<> Link::PutCommand(const QString& text) {
@@ -350,28 +453,26 @@ bool Link::FromRemote(const QHostAddress& sender) const {
 }
 
 void Link::ReadDatagrams() {
-  while (Winsock1_.state() == QAbstractSocket::BoundState && Winsock1_.hasPendingDatagrams()) {
-    const qint64 size = Winsock1_.pendingDatagramSize();
-    if (size < 0) break;
-    QByteArray data(size, Qt::Uninitialized);
-    QHostAddress sender;
-    const qint64 got = Winsock1_.readDatagram(data.data(), size, &sender);
-    if (got < 0) break;
-    data.truncate(got);
+  // Bounded, so that a flood can't keep the window from its other events;
+  // what is left raises the next notification.
+  for (int n = 0; n < 512 && Winsock1_.state() == QAbstractSocket::BoundState &&
+                  Winsock1_.hasPendingDatagrams();
+       ++n) {
+    const QNetworkDatagram d = Winsock1_.receiveDatagram();
+    if (!d.isValid()) break;
     // A stray reply from another host must not acknowledge a line the terminal never got.
-    if (FromRemote(sender)) Winsock1_DataArrival(data);
+    if (FromRemote(d.senderAddress())) Winsock1_DataArrival(d.data());
   }
+  ++readPasses_;
+  Wake();
 }
 
 void Link::Winsock1_DataArrival(const QByteArray& datagram) {
-  if (datagram.isEmpty()) {  // no terminator to drop: a negative length
-    platform::RaiseOsError(platform::InvalidArgumentError());
-    ReportError();
-    Wake();
-    return;
-  }
+  if (datagram.isEmpty()) return;  // carries no reply, like a datagram from elsewhere
   const QString text = platform::FromCp932(datagram);
-  RcvStr = text.left(datagram.size() - 1);
+  // A reply is a word and its CR. Anything else ("ACK" + LF, blank or NUL) is
+  // kept whole, so it equals no reply word: an unexpected reply.
+  RcvStr = datagram.endsWith('\r') ? text.left(datagram.size() - 1) : text;
   Wake();
 }
 
@@ -380,6 +481,7 @@ Task<QString> Link::GetReply() {
   Timer1_->Start();
   co_await Until{this, [this] { return !RcvStr.isEmpty() || TimerCount >= kReplyTicks; }};
   Timer1_->Stop();
+  if (RcvStr.isEmpty()) ++stats_.silentWaits;
   co_return RcvStr;
 }
 
@@ -398,13 +500,16 @@ void Link::Timer1_Timer() {
 void Link::ShowStatus(int mode, const QString& text) {
   if (mode == 0) view_.SetStatusText(text);
   else if (mode == 1) view_.SetStatusText(view_.StatusText() + QStringLiteral("\r\n") + text);
+  else return;
+  emit StatusShown(text);
 }
 
 void Link::ReportError() {
-  view_.SetStatusText(QString::number(platform::Err().Number) +
-                      QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
-                      platform::Err().Description);
+  lastErrorReport_ = QString::number(platform::Err().Number) +
+                     QStringLiteral(" UDP設定に問題がないか確認してください。 ") + platform::Err().Description;
+  view_.SetStatusText(lastErrorReport_);
   Communicating_ = false;
+  emit StatusShown(lastErrorReport_);
 }
 
 // ---- suspension ---------------------------------------------------------------

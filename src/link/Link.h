@@ -5,6 +5,7 @@
 #include "LinkView.h"
 #include "Task.h"
 
+#include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
 #include <QUdpSocket>
@@ -17,6 +18,21 @@ class TickSource;
 
 namespace korima::link {
 
+// How a download ended.
+enum class Outcome { None, Complete, Nak, NoReply, Bel, Ful, FileError, SocketError, Stopped };
+const char* OutcomeName(Outcome outcome);
+
+// Figures of the last download, for callers that report on it.
+struct DownloadStats {
+  QString filePath;
+  qint64 fileBytes = 0;    // the file's size
+  qint64 sentBytes = 0;    // characters of acknowledged lines
+  qint64 linesSent = 0;    // lines the terminal acknowledged (a title line is not sent)
+  qint64 packetsSent = 0;  // data packets put on the wire, repeats included
+  qint64 silentWaits = 0;  // reply waits that ended with nothing received
+  Outcome outcome = Outcome::None;
+};
+
 class Link : public QObject {
   Q_OBJECT
  public:
@@ -27,8 +43,15 @@ class Link : public QObject {
   // 0 starts a download of the selected file, 1 stops it.
   void cmdComm_Click(int index);
   bool Communicating() const { return Communicating_; }
-  // True from a start until its wrap-up, which after a stop may come later.
+  // True from a start until its wrap-up.
   bool Downloading() const { return download_.Valid() && !download_.Done(); }
+  const DownloadStats& Stats() const { return stats_; }
+
+  // For the console program: each line may be converted before it is framed
+  // (the window sends the file's own bytes), and the "MASTER" phase may be
+  // bounded (0: repeat until stopped, as the window does).
+  void SetLineConverter(std::function<QByteArray(const QByteArray&)> convert) { convert_ = std::move(convert); }
+  void SetConnectTimeoutTicks(qint64 ticks) { connectTimeoutTicks_ = ticks; }
 
   void OpenUDP();
   void CloseUDP();
@@ -48,14 +71,21 @@ class Link : public QObject {
 
  signals:
   // After every wrap-up; for tools and tests that run downloads unattended.
+  // A new download may be started from a queued connection to it, not a direct one.
   void DownloadEnded();
+  // Every status text as it is shown: the line added (mode 1) or the new text (mode 0).
+  void StatusShown(const QString& text);
+  void ProgressChanged();
 
  private:
   struct Until;
   struct NextPass;
+  struct Stopped {};
 
   Task<> DownloadFile();
   Task<> RunDownload();
+  Task<> ResolveRemote(const QString& host);
+  void EndBecauseNotCommunicating();
   void WrapUp();
   Task<> Yield();
   void ReportError();
@@ -71,11 +101,20 @@ class Link : public QObject {
   QUdpSocket Winsock1_;
   platform::TickSource* Timer1_ = nullptr;
   bool Communicating_ = false;
+  bool stopRequested_ = false;  // the stop button: ends the current wait, nothing more is sent
+  quint64 readPasses_ = 0;
+  QString lastErrorReport_;
 
   QHostAddress remoteAddr_;
   bool remoteIsBroadcast_ = false;
   qint64 remotePort_ = -1;
   qint64 progressMax_ = 0;
+  int lookupId_ = -1;
+  bool lookupDone_ = false;
+
+  DownloadStats stats_;
+  std::function<QByteArray(const QByteArray&)> convert_;
+  qint64 connectTimeoutTicks_ = 0;
 
   Task<> download_;
   std::coroutine_handle<> parked_;

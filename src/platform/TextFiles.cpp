@@ -7,36 +7,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
-#include <map>
 #include <memory>
 
 namespace platform::files {
 namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
-
-struct Channel {
-  std::unique_ptr<QFile> in;
-  std::unique_ptr<QSaveFile> out;
-  QByteArray buf;
-  qsizetype pos = 0;
-  bool readFailed = false;
-  int readErrno = 0;
-};
-
-std::map<int, Channel>& Channels() {
-  static std::map<int, Channel> channels;
-  return channels;
-}
-
-Channel* Find(int fileNo, bool wantInput) {
-  auto it = Channels().find(fileNo);
-  if (it == Channels().end() || (wantInput ? !it->second.in : !it->second.out)) {
-    RaiseOsError(EBADF);
-    return nullptr;
-  }
-  return &it->second;
-}
 
 // errno survives a failed QFile call on the platforms we build for; when it
 // didn't, fall back on what the file system says now.
@@ -45,113 +21,162 @@ void RaiseFileError(int savedErrno, const QString& path) {
   RaiseOsError(savedErrno);
 }
 
-// Makes sure a byte is buffered; false at end of file or on a read error.
-bool Fill(Channel& ch) {
-  if (ch.pos < ch.buf.size()) return true;
-  if (ch.readFailed) return RaiseOsError(ch.readErrno), false;  // every later read fails the same way
-  errno = 0;
-  ch.buf = ch.in->read(kChunk);
-  ch.pos = 0;
-  if (ch.in->error() != QFileDevice::NoError) {
-    ch.readFailed = true;
-    RaiseFileError(errno, ch.in->fileName());
-    ch.readErrno = Err().Number;
-    ch.buf.clear();
-    return false;
-  }
-  return !ch.buf.isEmpty();
-}
-
-int Peek(Channel& ch) { return Fill(ch) ? static_cast<unsigned char>(ch.buf[ch.pos]) : -1; }
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// What both kinds of open check first: a free file number and not a folder.
-bool Openable(int fileNo, const QString& path) {
+bool NotAFolder(const QString& path) {
   ClearError();
-  if (Channels().count(fileNo)) return RaiseOsError(EBUSY), false;
   if (QFileInfo(path).isDir()) return RaiseOsError(EISDIR), false;
   return true;
 }
 
 }  // namespace
 
-bool OpenInput(int fileNo, const QString& path) {
-  if (!Openable(fileNo, path)) return false;
+// ---- input ------------------------------------------------------------------
+
+InputFile::InputFile() = default;
+InputFile::~InputFile() = default;
+
+bool InputFile::Open(const QString& path) {
+  Close();
+  if (!NotAFolder(path)) return false;
   auto file = std::make_unique<QFile>(path);
   errno = 0;
   if (!file->open(QIODevice::ReadOnly)) {
     RaiseFileError(errno, path);
     return false;
   }
-  Channels()[fileNo].in = std::move(file);
+  file_ = std::move(file);
   return true;
 }
 
-bool OpenOutput(int fileNo, const QString& path) {
-  if (!Openable(fileNo, path)) return false;
-  auto file = std::make_unique<QSaveFile>(path);
+bool InputFile::IsOpen() const { return static_cast<bool>(file_); }
+
+void InputFile::Close() {
+  file_.reset();
+  buf_.clear();
+  pos_ = 0;
+  readFailed_ = false;
+  readErrno_ = 0;
+}
+
+// Makes sure a byte is buffered; false at end of file or on a read error.
+bool InputFile::Fill() {
+  if (pos_ < buf_.size()) return true;
+  if (readFailed_) return RaiseOsError(readErrno_), false;  // every later read fails the same way
   errno = 0;
-  if (!file->open(QIODevice::WriteOnly)) {
-    const QFileInfo dir(QFileInfo(path).absolutePath());
-    int e = errno;
-    if (e == 0) e = dir.exists() ? EACCES : ENOENT;
-    RaiseOsError(e);
+  buf_ = file_->read(kChunk);
+  pos_ = 0;
+  if (file_->error() != QFileDevice::NoError) {
+    readFailed_ = true;
+    RaiseFileError(errno, file_->fileName());
+    readErrno_ = Err().Number;
+    buf_.clear();
     return false;
   }
-  Channels()[fileNo].out = std::move(file);
-  return true;
+  return !buf_.isEmpty();
 }
 
-bool Commit(int fileNo) {
+int InputFile::Peek() { return Fill() ? static_cast<unsigned char>(buf_[pos_]) : -1; }
+
+bool InputFile::Eof() {
+  if (!file_) return RaiseOsError(EBADF), true;
+  return Peek() < 0;
+}
+
+bool InputFile::LineInput(QByteArray& line) {
   ClearError();
-  Channel* ch = Find(fileNo, false);
-  if (!ch) return false;
-  errno = 0;
-  const bool ok = ch->out->commit();
-  const int e = errno;
-  if (!ok) RaiseFileError(e == 0 ? EIO : e, ch->out->fileName());
-  ch->out.reset();
-  Channels().erase(fileNo);
-  return ok;
-}
-
-void CloseAll() {
-  for (auto& [no, ch] : Channels())
-    if (ch.out) ch.out->cancelWriting();  // an uncommitted output never replaces the old file
-  Channels().clear();
-}
-
-bool Eof(int fileNo) {
-  Channel* ch = Find(fileNo, true);
-  if (!ch) return true;
-  return Peek(*ch) < 0;
-}
-
-bool LineInput(int fileNo, QByteArray& line) {
-  ClearError();
-  Channel* ch = Find(fileNo, true);
-  if (!ch) return false;
   line.clear();
-  if (Peek(*ch) < 0) {
+  if (!file_) return RaiseOsError(EBADF), false;
+  if (Peek() < 0) {
     if (Err().Number == 0) RaiseOsError(ENODATA);  // read past the end
     return false;
   }
   for (;;) {
-    if (!Fill(*ch)) return Err().Number == 0;  // last line without terminator
-    const char* data = ch->buf.constData();
-    const qsizetype n = ch->buf.size();
-    qsizetype i = ch->pos;
+    if (!Fill()) return Err().Number == 0;  // last line without terminator
+    const char* data = buf_.constData();
+    const qsizetype n = buf_.size();
+    qsizetype i = pos_;
     while (i < n && data[i] != '\r' && data[i] != '\n') ++i;
-    line.append(data + ch->pos, i - ch->pos);
-    ch->pos = i;
+    line.append(data + pos_, i - pos_);
+    pos_ = i;
     if (i == n) continue;
     const char end = data[i];
-    ++ch->pos;
-    if (end == '\r' && Peek(*ch) == '\n') ++ch->pos;
+    ++pos_;
+    if (end == '\r' && Peek() == '\n') ++pos_;
     return Err().Number == 0;
   }
 }
+
+bool InputFile::InputFields(int count, QList<QByteArray>& fields) {
+  ClearError();
+  if (!file_) return RaiseOsError(EBADF), false;
+  // Settings lines are short; read what is left and split it.
+  QByteArray rest = buf_.mid(pos_);
+  buf_.clear();
+  pos_ = 0;
+  errno = 0;
+  rest += file_->readAll();
+  if (file_->error() != QFileDevice::NoError) {
+    RaiseFileError(errno, file_->fileName());
+    return false;
+  }
+  if (!SplitFields(rest, count, fields)) {
+    RaiseOsError(ENODATA);
+    return false;
+  }
+  return true;
+}
+
+// ---- output -----------------------------------------------------------------
+
+OutputFile::OutputFile() = default;
+
+OutputFile::~OutputFile() {
+  if (file_) file_->cancelWriting();  // an uncommitted output never replaces the old file
+}
+
+bool OutputFile::Open(const QString& path) {
+  if (file_) file_->cancelWriting();
+  file_.reset();
+  if (!NotAFolder(path)) return false;
+  auto file = std::make_unique<QSaveFile>(path);
+  file->setDirectWriteFallback(true);
+  errno = 0;
+  if (!file->open(QIODevice::WriteOnly)) {
+    int e = errno;
+    if (e == 0) e = QFileInfo(QFileInfo(path).absolutePath()).exists() ? EACCES : ENOENT;
+    RaiseOsError(e);
+    return false;
+  }
+  file_ = std::move(file);
+  return true;
+}
+
+bool OutputFile::WriteFields(const QList<Field>& fields) {
+  ClearError();
+  if (!file_) return RaiseOsError(EBADF), false;
+  QByteArray line;
+  if (!FormatFields(fields, line)) return false;
+  errno = 0;
+  if (file_->write(line) != line.size()) {
+    RaiseFileError(errno == 0 ? EIO : errno, file_->fileName());
+    return false;
+  }
+  return true;
+}
+
+bool OutputFile::Commit() {
+  ClearError();
+  if (!file_) return RaiseOsError(EBADF), false;
+  errno = 0;
+  const bool ok = file_->commit();
+  const int e = errno;
+  if (!ok) RaiseFileError(e == 0 ? EIO : e, file_->fileName());
+  file_.reset();
+  return ok;
+}
+
+// ---- the pure halves ------------------------------------------------------------
 
 bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields) {
   fields.clear();
@@ -184,27 +209,6 @@ bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields) {
   return true;
 }
 
-bool InputFields(int fileNo, int count, QList<QByteArray>& fields) {
-  ClearError();
-  Channel* ch = Find(fileNo, true);
-  if (!ch) return false;
-  // Settings lines are short; read what is left and split it.
-  QByteArray rest = ch->buf.mid(ch->pos);
-  ch->buf.clear();
-  ch->pos = 0;
-  errno = 0;
-  rest += ch->in->readAll();
-  if (ch->in->error() != QFileDevice::NoError) {
-    RaiseFileError(errno, ch->in->fileName());
-    return false;
-  }
-  if (!SplitFields(rest, count, fields)) {
-    RaiseOsError(ENODATA);
-    return false;
-  }
-  return true;
-}
-
 bool FormatFields(const QList<Field>& fields, QByteArray& line) {
   ClearError();
   line.clear();
@@ -229,20 +233,6 @@ bool FormatFields(const QList<Field>& fields, QByteArray& line) {
     }
   }
   line += "\r\n";
-  return true;
-}
-
-bool WriteFields(int fileNo, const QList<Field>& fields) {
-  ClearError();
-  Channel* ch = Find(fileNo, false);
-  if (!ch) return false;
-  QByteArray line;
-  if (!FormatFields(fields, line)) return false;
-  errno = 0;
-  if (ch->out->write(line) != line.size()) {
-    RaiseFileError(errno == 0 ? EIO : errno, ch->out->fileName());
-    return false;
-  }
   return true;
 }
 

@@ -1,31 +1,69 @@
 #pragma once
-// Sequential text files under small file numbers, in the style the program's
-// routines are written in: open, read or write, test, close every open file.
+// Sequential text files, each owned by the routine that opens it: a download
+// holds its input, a save its output, and closing one never touches another.
 // Bytes are the file's own (CP932); nothing is decoded on the way through.
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <variant>
+
+class QFile;
+class QSaveFile;
 
 namespace platform::files {
 
 // One value for WriteFields: a text goes out between double quotes, an integer bare.
 using Field = std::variant<QString, qint64>;
 
-bool OpenInput(int fileNo, const QString& path);
-// Output goes to a temporary file beside `path`; only Commit puts it in place,
-// so a write that fails half-way leaves the previous file as it was.
-bool OpenOutput(int fileNo, const QString& path);
-bool Commit(int fileNo);
-void CloseAll();
+class InputFile {
+ public:
+  InputFile();
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
 
-bool Eof(int fileNo);
-// One line without its terminator; a line ends at CR LF, CR or LF.
-bool LineInput(int fileNo, QByteArray& line);
-// The next `count` comma-separated values (quotes removed); false when the file
-// runs out of values first.
-bool InputFields(int fileNo, int count, QList<QByteArray>& fields);
-bool WriteFields(int fileNo, const QList<Field>& fields);
+  // False, with the error state set, when the file can't be opened.
+  bool Open(const QString& path);
+  bool IsOpen() const;
+  void Close();
+
+  bool Eof();
+  // One line without its terminator; a line ends at CR LF, CR or LF.
+  bool LineInput(QByteArray& line);
+  // The next `count` comma-separated values (quotes removed); false when the
+  // file runs out of values first.
+  bool InputFields(int count, QList<QByteArray>& fields);
+
+ private:
+  bool Fill();
+  int Peek();
+
+  std::unique_ptr<QFile> file_;
+  QByteArray buf_;
+  qsizetype pos_ = 0;
+  bool readFailed_ = false;
+  int readErrno_ = 0;
+};
+
+// Output goes to a temporary file beside the target; only Commit puts it in
+// place, so a write that fails half-way leaves the previous file as it was.
+// Where no temporary file can be made there (a folder the user can't write,
+// a file the user can), the file is written in place instead.
+class OutputFile {
+ public:
+  OutputFile();
+  ~OutputFile();  // without Commit the target is left as it was (atomic case)
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Open(const QString& path);
+  bool WriteFields(const QList<Field>& fields);
+  bool Commit();
+
+ private:
+  std::unique_ptr<QSaveFile> file_;
+};
 
 // The pure halves of InputFields / WriteFields.
 bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields);

@@ -4,7 +4,6 @@
 #include "app/frmMain.h"
 #include "config/Settings.h"
 #include "platform/Cp932.h"
-#include "platform/TextFiles.h"
 #include "platform/Ticks.h"
 #include "sim/TerminalSimulator.h"
 #include "ui_frmMain.h"
@@ -179,13 +178,10 @@ class TestMainWindow : public QObject {
     Recorder rec;
     frmMain w(&ticks_);
     w.Form_Load();
-    QVERIFY(platform::files::OpenInput(1, work_ + "/b.csv"));
     bool cancel = false;
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, w.Form_Unload(cancel));
     QCOMPARE(rec.ends, QList<int>{0});
     QVERIFY(!cancel);
-    QVERIFY(platform::files::OpenInput(1, work_ + "/b.csv"));  // file number 1 was closed
-    platform::files::CloseAll();
   }
 
   // Double-click a file: the whole download; close during a second one: it stops, the window stays.

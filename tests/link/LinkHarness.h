@@ -4,6 +4,7 @@
 #include "link/Link.h"
 #include "link/LinkView.h"
 #include "link/Task.h"
+#include "platform/Ticks.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -34,6 +35,19 @@ class FakeView : public korima::link::LinkView {
   qint64 progressMax = -1;
   QList<qint64> progressValues;
   bool progressVisible = false;
+};
+
+// Ticks only when the test says so: a wait stays where it is until then.
+class ManualTicks : public platform::TickSource {
+ public:
+  void Start() override { running = true; }
+  void Stop() override { running = false; }
+  bool IsRunning() const override { return running; }
+  void Advance(int n = 1) {
+    for (int i = 0; i < n; ++i)
+      if (running) emit Tick();
+  }
+  bool running = false;
 };
 
 // Answers each datagram with the next scripted reply ("" stays silent), from its own address.
