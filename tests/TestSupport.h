@@ -5,11 +5,15 @@
 #include "platform/Process.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtGlobal>
+#include <unistd.h>
 
 struct ProgramEnded {
   int code;
@@ -79,3 +83,24 @@ struct ScratchTree {
   QString Ini() const { return Path("app/Korima.ini"); }
   QTemporaryDir tmp;
 };
+
+// Permission checks mean nothing to root. Run as root, this runs the one test
+// function again in a child process as the unprivileged user "nobody" and
+// returns true with `passed` set; otherwise it returns false and the caller
+// runs the check itself. `why` says why the child could not be run, if so.
+inline bool RanAsUnprivileged(const char* testFunction, bool& passed, QString& why) {
+  if (::geteuid() != 0) return false;
+  const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
+  if (runuser.isEmpty()) return why = QStringLiteral("runuser is not installed"), passed = false, true;
+  QProcess child;
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(runuser, {QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
+                        QCoreApplication::applicationFilePath(), QString::fromLatin1(testFunction)});
+  if (!child.waitForFinished(60000)) return why = QStringLiteral("the child did not finish"), passed = false, true;
+  const QByteArray out = child.readAll();
+  if (child.exitCode() == 126 || child.exitCode() == 127)
+    return why = QStringLiteral("nobody cannot run this test binary: ") + QString::fromLocal8Bit(out), passed = false, true;
+  passed = child.exitCode() == 0;
+  if (!passed) why = QString::fromLocal8Bit(out);
+  return true;
+}

@@ -21,7 +21,7 @@ frmAbout::~frmAbout() = default;
 
 void frmAbout::Form_Load() {
   platform::ApplyJapaneseCharset(this);
-  platform::CenterOver(this, &main_);
+  platform::CenterOverWhenShown(this, &main_);
   main_.setEnabled(false);
   const platform::VersionRecord& v = platform::AppVersion();
   setWindowTitle(v.Title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));

@@ -131,6 +131,8 @@ void frmMain::SetProgressValue(qint64 value) { ui_->Progbar->setValue(int(value 
 void frmMain::SetProgressVisible(bool visible) { ui_->Progbar->setVisible(visible); }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+  // Disabled by an open dialog: a disabled window takes no input, its close box included.
+  if (!isEnabled()) return event->ignore();
   bool cancel = false;
   Form_Unload(cancel);
   if (cancel) event->ignore();

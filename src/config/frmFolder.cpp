@@ -10,6 +10,7 @@
 #include "ui_frmFolder.h"
 
 #include <QCloseEvent>
+#include <QIcon>
 
 namespace korima::config {
 
@@ -18,6 +19,10 @@ frmFolder::frmFolder(QWidget& mainWindow, frmSetting& setting)
   ui_->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
   platform::MakeFixedDialog(this, &setting_);
+  // Both sizes in the normal state, so that the title bar finds its 16 x 16 one.
+  QIcon icon(QStringLiteral(":/icons/frmFolder.png"));
+  icon.addFile(QStringLiteral(":/icons/frmFolder16.png"));
+  setWindowIcon(icon);
   connect(ui_->Drive1, &platform::DriveListBox::Change, this, &frmFolder::Drive1_Change);
   connect(ui_->cmdOK_0, &QPushButton::clicked, this, [this] { cmdOK_Click(0); });
   connect(ui_->cmdOK_1, &QPushButton::clicked, this, [this] { cmdOK_Click(1); });
@@ -27,7 +32,7 @@ frmFolder::~frmFolder() = default;
 
 void frmFolder::Form_Load() {
   platform::ApplyJapaneseCharset(this);
-  platform::CenterOver(this, &main_);
+  platform::CenterOverWhenShown(this, &main_);
   setting_.setEnabled(false);
   SelectInitialFolder();
 }

@@ -33,7 +33,7 @@ frmSetting::~frmSetting() { delete picker_; }
 
 void frmSetting::Form_Load() {
   platform::ApplyJapaneseCharset(this);
-  platform::CenterOver(this, &main_);
+  platform::CenterOverWhenShown(this, &main_);
   main_.setEnabled(false);
   // The working copy starts as the controls show it, so that it matches them
   // even where the fill below stops early.
@@ -88,6 +88,8 @@ void frmSetting::optTitle_Click(int index) { work_.TitleLine = qint16(index); }
 void frmSetting::optStartUpSize_Click(int index) { work_.StartUpSize = qint16(index); }
 
 void frmSetting::closeEvent(QCloseEvent* event) {
+  // Disabled by the folder picker: a disabled window takes no input, its close box included.
+  if (!isEnabled()) return event->ignore();
   if (picker_) picker_->close();
   Form_Unload();
   event->accept();

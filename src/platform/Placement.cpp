@@ -1,5 +1,8 @@
 #include "Placement.h"
 
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -13,6 +16,35 @@ QPoint CenteredOver(const QRect& mainFrame, const QSize& ownFrame) {
 
 void CenterOver(QWidget* window, const QWidget* mainWindow) {
   window->move(CenteredOver(mainWindow->frameGeometry(), window->frameGeometry().size()));
+}
+
+namespace {
+class CentreOnShow : public QObject {
+ public:
+  CentreOnShow(QWidget* window, const QWidget* mainWindow) : QObject(window), main_(mainWindow) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show) return false;
+    auto* window = static_cast<QWidget*>(watched);
+    window->removeEventFilter(this);
+    // Once as it is shown, and once when the window system has told its frame.
+    if (main_) CenterOver(window, main_);
+    QTimer::singleShot(0, window, [window, main = main_] {
+      if (main) CenterOver(window, main);
+    });
+    deleteLater();
+    return false;
+  }
+
+ private:
+  QPointer<const QWidget> main_;
+};
+}  // namespace
+
+void CenterOverWhenShown(QWidget* window, const QWidget* mainWindow) {
+  CenterOver(window, mainWindow);
+  if (window->isVisible()) return;
+  auto* filter = new CentreOnShow(window, mainWindow);
+  window->installEventFilter(filter);
 }
 
 void MakeFixedDialog(QWidget* window, const QWidget* mainWindow) {

@@ -12,6 +12,9 @@ namespace platform {
 
 QPoint CenteredOver(const QRect& mainFrame, const QSize& ownFrame);
 void CenterOver(QWidget* window, const QWidget* mainWindow);
+// Centres now and once more when the window is first shown: only then does
+// the window system tell its frame, and the sums want the outer frames.
+void CenterOverWhenShown(QWidget* window, const QWidget* mainWindow);
 // Dialogs are ownerless windows that stay out of the taskbar.
 void MakeFixedDialog(QWidget* window, const QWidget* mainWindow);
 void MakeFixedMainWindow(QWidget* window);

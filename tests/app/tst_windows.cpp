@@ -11,12 +11,14 @@
 #include "platform/Placement.h"
 #include "platform/Ticks.h"
 #include "platform/Volumes.h"
+#include "sim/TerminalSimulator.h"
 #include "ui_frmAbout.h"
 #include "ui_frmFolder.h"
 #include "ui_frmMain.h"
 #include "ui_frmSetting.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QtTest>
 
@@ -361,6 +363,72 @@ class TestWindows : public QObject {
     QCOMPARE(f->Form().Dir1->Path(), before);
     f->cmdOK_Click(0);
     QCOMPARE(s->FolderCaption(), before);
+  }
+
+  // A disabled window takes no close request; once enabled again, it closes as before.
+  void disabledWindowsStayOpen() {
+    auto askToClose = [](QWidget* w) {  // as a close box or a window manager asks
+      QCloseEvent e;
+      e.setAccepted(true);
+      QApplication::sendEvent(w, &e);
+      return e.isAccepted();
+    };
+    main_->Form().cmdInfo->click();
+    QVERIFY(!askToClose(main_.get()));
+    QVERIFY(rec_->ends.isEmpty());
+    main_->AboutBox()->close();
+    QTRY_VERIFY(!main_->AboutBox());
+
+    frmSetting* s = OpenSettings();
+    QVERIFY(!askToClose(main_.get()));
+    QVERIFY(rec_->ends.isEmpty());
+    s->cmdFolderRef_Click();
+    QPointer<frmFolder> picker(s->Picker());
+    QVERIFY(!askToClose(s));
+    QVERIFY(s->isVisible() && picker && picker->isVisible());
+    QVERIFY(!askToClose(main_.get()));
+    picker->cmdOK_Click(1);
+    QTRY_VERIFY(!picker);
+    QVERIFY(askToClose(s));  // enabled again: the close box works
+    QVERIFY(main_->isEnabled());
+    QVERIFY(rec_->ends.isEmpty());
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, askToClose(main_.get()));
+    QCOMPARE(rec_->ends, QList<int>{0});
+  }
+
+  // OK in the settings dialog straight after a stop: the stopped download's
+  // file can't stand in the save's way, and the program goes on.
+  void saveRightAfterAStop() {
+    sim::SimOptions o;
+    o.port = 0;
+    o.silentAt[1] = 1000000;
+    sim::TerminalSimulator sim(o);
+    QVERIFY(sim.Start());
+    QVERIFY(WriteAll(work_ + "/d.csv", "a\r\nb\r\n"));
+    QVERIFY(WriteAll(ini_, Line(work_, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0")));
+    main_ = std::make_unique<frmMain>(&ticks_);
+    main_->Form_Load();
+    main_->show();
+    main_->Form().File1->setCurrentRow(0);
+    main_->Form().cmdComm_0->click();
+    QTRY_VERIFY(sim.Stats().silences >= 1);  // the file is open and a reply is awaited
+    main_->Form().cmdComm_1->click();
+    frmSetting* s = OpenSettings();
+    QVERIFY(s);
+    s->Form().txtRemotePort->setText("6002");
+    s->Form().cmdOK_0->click();
+    QVERIFY(rec_->ends.isEmpty());
+    QVERIFY(rec_->boxes.isEmpty());
+    QCOMPARE(ReadAll(ini_), Line(work_, "\"0\",\"127.0.0.1\",\"6002\",0,0"));
+    QFile::remove(work_ + "/d.csv");
+  }
+
+  void pickerCarriesBothIconSizes() {
+    frmSetting* s = OpenSettings();
+    s->cmdFolderRef_Click();
+    const QList<QSize> sizes = s->Picker()->windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(16, 16)));
+    QVERIFY(sizes.contains(QSize(32, 32)));
   }
 
   void aboutBox_data() {

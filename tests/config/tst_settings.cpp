@@ -205,6 +205,31 @@ class TestSettings : public QObject {
     QCOMPARE(QDir(exeDir_).entryList(QDir::Files), QStringList{"Korima.ini"});
   }
 
+  // A folder the user can't write holding a file the user can: no temporary
+  // file can be made beside it, so the save writes the file in place.
+  void saveWhereOnlyTheFileIsWritable() {
+    bool passed = false;
+    QString why;
+    if (RanAsUnprivileged("saveWhereOnlyTheFileIsWritable", passed, why)) {
+      if (!passed && (why.startsWith(QStringLiteral("nobody cannot")) || why.startsWith(QStringLiteral("runuser"))))
+        QSKIP(qPrintable(why));
+      QVERIFY2(passed, qPrintable(why));
+      return;
+    }
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("locked"), ini = folder + "/Korima.ini";
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(WriteAll(ini, DefaultLine()));
+    QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    Settings.SettingsPath = ini;
+    Recorder rec;
+    SaveSettings({work_, "6100", "h", "6101", 1, 0}, Hooks());
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY2(rec.boxes.isEmpty(), rec.boxes.isEmpty() ? "" : qPrintable(rec.boxes[0].prompt));
+    QCOMPARE(ReadAll(ini), '"' + platform::ToCp932(work_) + "\",\"6100\",\"h\",\"6101\",1,0\r\n");
+  }
+
   void unopenableFileEndsTheProgram() {
     Settings.SettingsPath = tmp_.filePath("no/such/dir/Korima.ini");
     Recorder rec;
