@@ -51,10 +51,10 @@ echo "main window $main"
 # Double-click the first file in the list (File1 starts at 96,8 in the client area).
 xdotool mousemove --window "$main" 140 18 click --repeat 2 --delay 60 1
 for _ in $(seq 100); do
-  [[ -f $work/received.out ]] && break
+  grep -q "END acknowledged" "$work/sim.log" && break
   sleep 0.1
 done
-[[ -f $work/received.out ]] || fail "simulator stored nothing: $(cat "$work/sim.log")"
+grep -q "END acknowledged" "$work/sim.log" || fail "the download did not complete: $(cat "$work/sim.log")"
 cmp "$work/received.out" "$work/expected.out" || fail "stored lines differ from the file's lines"
 echo "download stored all lines"
 sleep 0.3

@@ -440,6 +440,8 @@ class TestDownload : public QObject {
     QCOMPARE(LastLine(rig.view.status), kStopped);
     QCOMPARE(rig.link->Stats().outcome, link::Outcome::Stopped);
     CheckEndingSaysWhy(rig.view, *rig.link);
+    // The terminal's output holds what it accepted before the stop.
+    QCOMPARE(rig.Stored(), QByteArray(phase == "reply" ? "a\r\n" : phase == "end" ? "a\r\nb\r\n" : ""));
 
     rig.sim->Options() = SimOptions{};
     rig.sim->Options().outPath = rig.dir.filePath("received.out");
@@ -452,7 +454,9 @@ class TestDownload : public QObject {
     }
     QCOMPARE(ended.size(), 2);
     QCOMPARE(rig.link->Stats().outcome, link::Outcome::Complete);
-    QCOMPARE(rig.Stored(), QByteArray("a\r\nb\r\n"));
+    QCOMPARE(rig.Stored(), QByteArray("a\r\nb\r\n"));  // a new download, a new output
+    QCOMPARE(rig.sim->Stats().accepted, 2);
+    QCOMPARE(rig.sim->Stats().masters, 1);
   }
 
   void noFileSelected() {

@@ -2,8 +2,6 @@
 
 #include "link/CheckSum.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace korima::sim {
@@ -57,19 +55,18 @@ void TerminalSimulator::Handle(const QByteArray& d, const QHostAddress& from, qu
   }
   received_.append(d);
   if (d == "MASTER\r") {
+    if (!downloadOpen_) StartDownload();
     ++stats_.masters;
     if (options_.silentMaster > 0) { --options_.silentMaster; ++stats_.silences; return; }
-    lines_.clear();  // a new download
-    lastSep_ = -1;
     return Reply("ACK", from, fromPort);
   }
+  downloadOpen_ = false;  // past the connection: the next "MASTER" is a new download
   if (d == "END\r") {
     ++stats_.ends;
     if (options_.silentEnd > 0) { --options_.silentEnd; ++stats_.silences; return; }
     if (options_.nakEnd > 0) { --options_.nakEnd; ++stats_.naks; return Reply("NAK", from, fromPort); }
     if (options_.belAtEnd) return Reply("BEL", from, fromPort);
     if (options_.fulAtEnd) return Reply("FUL", from, fromPort);
-    if (!WriteOutput()) return Reply("FUL", from, fromPort);
     Reply("ACK", from, fromPort);
     emit Completed();
     return;
@@ -91,6 +88,7 @@ void TerminalSimulator::Handle(const QByteArray& d, const QHostAddress& from, qu
   if (options_.nakAt.value(line) > 0) { --options_.nakAt[line]; ++stats_.naks; return Reply("NAK", from, fromPort); }
   if (options_.belAt == line) return Reply("BEL", from, fromPort);
   if (options_.fulAt == line) return Reply("FUL", from, fromPort);
+  if (!StoreLine(data)) return Reply("FUL", from, fromPort);  // nowhere to keep it: memory full
   lines_.append(data);
   lastSep_ = sep;
   ++stats_.accepted;
@@ -106,12 +104,23 @@ void TerminalSimulator::Reply(const char* word, const QHostAddress& to, quint16 
   QTimer::singleShot(options_.delayMs, this, [this, bytes, to, toPort] { socket_.writeDatagram(bytes, to, toPort); });
 }
 
-bool TerminalSimulator::WriteOutput() {
+void TerminalSimulator::StartDownload() {
+  downloadOpen_ = true;
+  stats_ = {};
+  lines_.clear();
+  lastSep_ = -1;
+  out_.reset();
+  if (options_.outPath.isEmpty()) return;
+  out_ = std::make_unique<QFile>(options_.outPath);
+  if (!out_->open(QIODevice::WriteOnly | QIODevice::Truncate)) out_.reset();
+}
+
+// Each line reaches the file as it is accepted, so that after a stop or a
+// failure the file holds what the terminal has.
+bool TerminalSimulator::StoreLine(const QByteArray& line) {
   if (options_.outPath.isEmpty()) return true;
-  QSaveFile out(options_.outPath);
-  if (!out.open(QIODevice::WriteOnly)) return false;
-  for (const QByteArray& line : lines_) out.write(line + "\r\n");
-  return out.commit();
+  if (!out_) return false;
+  return out_->write(line + "\r\n") == line.size() + 2 && out_->flush();
 }
 
 QString TerminalSimulator::Summary() const {

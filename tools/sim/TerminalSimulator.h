@@ -2,11 +2,13 @@
 // A stand-in for a handheld terminal in its cradle: a UDP server that answers
 // "MASTER", data packets and "END" as a terminal does, stores the lines it
 // accepts, and can be told to misbehave the ways real cradles do.
+#include <QFile>
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QUdpSocket>
+#include <memory>
 #include <random>
 
 namespace korima::sim {
@@ -14,7 +16,7 @@ namespace korima::sim {
 struct SimOptions {
   QHostAddress address{QHostAddress::LocalHost};
   quint16 port = 6001;
-  QString outPath;               // accepted lines, CP932 bytes, CR LF after each
+  QString outPath;               // accepted lines, CP932 bytes, CR LF after each, written as they come
   QByteArray terminator = "\r";  // what follows each reply word
   QMap<int, int> nakAt;          // line -> how many times to NAK it first
   QMap<int, int> silentAt;       // line -> how many times to stay silent first
@@ -50,6 +52,8 @@ class TerminalSimulator : public QObject {
   QString ErrorText() const { return error_; }
   quint16 Port() const { return socket_.localPort(); }
 
+  // Counts and lines of the current download: a "MASTER" after an "END" (or
+  // after data) starts a new one, with a new output file.
   const SimStats& Stats() const { return stats_; }
   const QList<QByteArray>& Lines() const { return lines_; }
   // Every datagram received, in order, exactly as it arrived.
@@ -67,7 +71,8 @@ class TerminalSimulator : public QObject {
   void OnReadyRead();
   void Handle(const QByteArray& datagram, const QHostAddress& from, quint16 fromPort);
   void Reply(const char* word, const QHostAddress& to, quint16 toPort);
-  bool WriteOutput();
+  void StartDownload();
+  bool StoreLine(const QByteArray& line);
 
   SimOptions options_;
   QUdpSocket socket_;
@@ -76,6 +81,8 @@ class TerminalSimulator : public QObject {
   QList<QByteArray> lines_;
   QList<QByteArray> received_;
   int lastSep_ = -1;
+  bool downloadOpen_ = false;  // a "MASTER" came and no "END" nor data since the last start
+  std::unique_ptr<QFile> out_;
   QString error_;
 };
 
