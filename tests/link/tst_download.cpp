@@ -10,6 +10,7 @@
 #include "platform/Ticks.h"
 #include "sim/TerminalSimulator.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QSignalSpy>
@@ -526,6 +527,32 @@ class TestDownload : public QObject {
              qPrintable(rig.view.status));
     QVERIFY(rig.sim->Received().isEmpty());
     QCOMPARE(rig.view.commStates.last(), 0);
+  }
+
+  // A host name whose lookup never answers: the window's thread goes on
+  // running events, and the stop button ends the download at once.
+  void lookupThatNeverAnswers() {
+    if (qEnvironmentVariableIsEmpty("KORIMA_SILENT_DNS")) QSKIP("run through silent_dns.sh");
+    Rig rig;
+    config::Settings.RemoteHost = "cradle.shop.test";
+    rig.Write("n.csv", "a\r\n");
+    rig.view.fileName = "n.csv";
+    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
+    QElapsedTimer clock;
+    clock.start();
+    rig.link->cmdComm_Click(0);
+    QVERIFY2(clock.elapsed() < 500, "the start button blocked on the lookup");
+    int beats = 0;
+    QTimer heart;
+    QObject::connect(&heart, &QTimer::timeout, [&] { ++beats; });
+    heart.start(10);
+    QTest::qWait(400);
+    QVERIFY2(beats >= 20, qPrintable(QString::number(beats)));  // the event loop kept running
+    QVERIFY(rig.link->Downloading());
+    rig.link->cmdComm_Click(1);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(LastLine(rig.view.status), kStopped);
+    QVERIFY(rig.sim->Received().isEmpty());
   }
 
   // A reply is taken only from the terminal's address.
