@@ -17,6 +17,11 @@
 #include <QTextStream>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
+#include <atomic>
+#include <csignal>
+#if defined(Q_OS_LINUX)
+#include <sys/prctl.h>
+#endif
 
 using korima::link::Link;
 
@@ -42,6 +47,20 @@ class BenchView : public korima::link::LinkView {
 
 QTextStream out(stdout);
 
+// SIGINT or SIGTERM ends the run through the normal way out, so that the
+// simulator is stopped and the temporary folder removed.
+std::atomic<bool> g_interrupted{false};
+void OnSignal(int) { g_interrupted = true; }
+
+// The simulator goes with the benchmark even when the benchmark is killed outright.
+void TieToParent(QProcess& child) {
+#if defined(Q_OS_LINUX)
+  child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#else
+  Q_UNUSED(child);
+#endif
+}
+
 
 // Starts the simulator on a free loopback port.
 bool StartSimulator(QProcess& sim, quint16& port, const QString& outFile) {
@@ -51,6 +70,7 @@ bool StartSimulator(QProcess& sim, quint16& port, const QString& outFile) {
     if (!probe.bind(QHostAddress::LocalHost, 0)) continue;
     port = probe.localPort();
     probe.close();
+    TieToParent(sim);
     sim.start(exe, {"--host", "127.0.0.1", "--port", QString::number(port), "--out", outFile});
     if (sim.waitForReadyRead(3000) && sim.readAll().contains("listening")) return true;
     sim.kill();
@@ -70,7 +90,7 @@ double Send(BenchView& view, Link& link, const QString& path, int lines) {
   link.cmdComm_Click(0);
   while (ended.isEmpty()) {
     ended.wait(50);
-    if (lines > 0 && view.acked >= lines && link.Communicating()) link.cmdComm_Click(1);
+    if (((lines > 0 && view.acked >= lines) || g_interrupted) && link.Communicating()) link.cmdComm_Click(1);
   }
   return wall.nsecsElapsed() / 1e9;
 }
@@ -122,8 +142,10 @@ int MemoryChild(const QString& path) {
 
 long MeasurePeak(const QString& path) {
   QProcess child;
+  TieToParent(child);
   child.start(QCoreApplication::applicationFilePath(), {"--memory-child", path});
-  child.waitForFinished(120000);
+  while (!child.waitForFinished(200) && child.state() != QProcess::NotRunning)
+    if (g_interrupted) child.terminate();
   return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed().toLong() : -1;
 }
 
@@ -131,10 +153,29 @@ long MeasurePeak(const QString& path) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  platform::SetMousePointer(0);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
   const QStringList args = app.arguments();
   if (args.size() == 3 && args[1] == "--memory-child") return MemoryChild(args[2]);
-  const int lines = args.size() > 1 ? args[1].toInt() : 300;
+  const QString usage = QStringLiteral(
+      "Usage: korima-bench [LINES]\n"
+      "Downloads LINES lines (default 300) into the terminal simulator on loopback with real\n"
+      "10 ms ticks; prints throughput against the protocol's limit, the sender's CPU use, and\n"
+      "peak memory while sending 200 lines of a 1 KB and of a 200 MB file.\n");
+  if (args.size() > 2 || (args.size() == 2 && (args[1] == "--help" || args[1] == "-h"))) {
+    if (args.size() > 2) {
+      QTextStream(stderr) << usage;
+      return 2;
+    }
+    out << usage;
+    return 0;
+  }
+  bool ok = true;
+  const int lines = args.size() > 1 ? args[1].toInt(&ok) : 300;
+  if (!ok || lines < 1) {
+    QTextStream(stderr) << "korima-bench: LINES must be a whole number above 0, not \"" << args[1] << "\"\n" << usage;
+    return 2;
+  }
 
   QTemporaryDir tmp;
   QProcess sim;
@@ -159,6 +200,12 @@ int main(int argc, char** argv) {
   const double cpu0 = platform::ProcessCpuSeconds();
   const double wall = Send(view, link, file, 0);
   const double cpu = platform::ProcessCpuSeconds() - cpu0;
+  if (g_interrupted) {
+    sim.kill();
+    sim.waitForFinished();
+    out << "interrupted" << Qt::endl;
+    return 130;
+  }
   const bool complete = view.status.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ完了")) &&
                         QFile(tmp.filePath("recv.out")).size() == QFile(file).size();
   sim.kill();
@@ -177,7 +224,8 @@ int main(int argc, char** argv) {
   const QString small = tmp.filePath("small.csv"), huge = tmp.filePath("huge.csv");
   WriteLines(small, 1024);
   WriteLines(huge, 200LL * 1024 * 1024);
-  const long smallPeak = MeasurePeak(small), hugePeak = MeasurePeak(huge);
+  const long smallPeak = MeasurePeak(small), hugePeak = g_interrupted ? -1 : MeasurePeak(huge);
+  if (g_interrupted) return 130;
   out << QString::asprintf("peak memory, 200 lines  1 KB file %ld KiB, 200 MB file %ld KiB, difference %ld KiB (target <= 10240)",
                            smallPeak, hugePeak, hugePeak - smallPeak) << Qt::endl;
   return complete ? 0 : 1;

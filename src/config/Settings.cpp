@@ -41,28 +41,34 @@ SettingsValues ValuesOf(const SettingsRecord& s) {
 
 }  // namespace
 
-void ReadSettings(const MainWindowHooks& main) {
+SettingsFileState LoadSettingsFile(const QString& path, SettingsRecord& into) {
   namespace files = platform::files;
   files::InputFile in;
-  if (!in.Open(Settings.SettingsPath)) {
-    InitSettingsFile(QStringLiteral("ﾌｧｲﾙなし"), main);
-    return;
-  }
-
+  if (!in.Open(path)) return SettingsFileState::Missing;
   QList<QByteArray> f;
   qint16 titleLine = 0, startUpSize = 0;
-  const bool read = in.InputFields(6, f) && files::ParseInt16(f[4], titleLine) &&
-                    files::ParseInt16(f[5], startUpSize);
-  in.Close();
-  if (read) {
-    Settings.WorkFolder = platform::FromCp932(f[0]);
-    Settings.LocalPort = platform::FromCp932(f[1]);
-    Settings.RemoteHost = platform::FromCp932(f[2]);
-    Settings.RemotePort = platform::FromCp932(f[3]);
-    Settings.TitleLine = titleLine;
-    Settings.StartUpSize = startUpSize;
-  } else {
-    InitSettingsFile(QStringLiteral("ﾌｧｲﾙ不正"), main);
+  if (!in.InputFields(6, f) || !files::ParseInt16(f[4], titleLine) || !files::ParseInt16(f[5], startUpSize))
+    return SettingsFileState::Invalid;
+  into.WorkFolder = platform::FromCp932(f[0]);
+  into.LocalPort = platform::FromCp932(f[1]);
+  into.RemoteHost = platform::FromCp932(f[2]);
+  into.RemotePort = platform::FromCp932(f[3]);
+  into.TitleLine = titleLine;
+  into.StartUpSize = startUpSize;
+  return startUpSize < 0 || startUpSize > 1 ? SettingsFileState::BadParameter : SettingsFileState::Valid;
+}
+
+void ReadSettings(const MainWindowHooks& main) {
+  switch (LoadSettingsFile(Settings.SettingsPath, Settings)) {
+    case SettingsFileState::Missing:
+      InitSettingsFile(QStringLiteral("ﾌｧｲﾙなし"), main);
+      return;
+    case SettingsFileState::Invalid:
+      InitSettingsFile(QStringLiteral("ﾌｧｲﾙ不正"), main);
+      break;
+    case SettingsFileState::Valid:
+    case SettingsFileState::BadParameter:
+      break;
   }
 
   if (Settings.StartUpSize < 0 || Settings.StartUpSize > 1)

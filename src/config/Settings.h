@@ -39,6 +39,11 @@ struct MainWindowHooks {
   std::function<void(const QString&)> ShowFolder; // lblFolder caption, File1 path and refresh
 };
 
+enum class SettingsFileState { Valid, Missing, Invalid, BadParameter };
+// Reads the file without a word to the user; `into` takes the six fields when
+// they read (Valid, BadParameter) and is left alone otherwise.
+SettingsFileState LoadSettingsFile(const QString& path, SettingsRecord& into);
+
 void ReadSettings(const MainWindowHooks& main);
 void InitSettingsFile(const QString& reason, const MainWindowHooks& main);
 void SaveSettings(const SettingsValues& values, const MainWindowHooks& main);

@@ -15,4 +15,15 @@ QString SettingsPathBeside(const QString& exePath) {
 
 QString SettingsFilePath() { return SettingsPathBeside(platform::ExePath()); }
 
+QString WindowProgramSettingsPath(const QString& siblingExePath) {
+  const QDir folder = QFileInfo(siblingExePath).absoluteDir();
+  QString window = folder.filePath(QStringLiteral("Korima"));
+  for (const QString& name : {QStringLiteral("Korima"), QStringLiteral("korima"), QStringLiteral("Korima.exe")})
+    if (QFileInfo(folder.filePath(name)).isFile()) {
+      window = folder.filePath(name);
+      break;
+    }
+  return SettingsPathBeside(window);
+}
+
 }  // namespace korima::config

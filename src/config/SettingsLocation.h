@@ -10,5 +10,8 @@ namespace korima::config {
 QString SettingsPathBeside(const QString& exePath);
 // The path for the running program.
 QString SettingsFilePath();
+// The path the window program beside `siblingExePath` uses (named Korima or
+// korima, whichever is there), so that a console tool reads the same file.
+QString WindowProgramSettingsPath(const QString& siblingExePath);
 
 }  // namespace korima::config

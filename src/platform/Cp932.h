@@ -12,4 +12,10 @@ QString FromCp932(const QByteArray& bytes);
 qint64 Cp932CharCount(const QByteArray& bytes);
 bool IsCp932LeadByte(unsigned char byte);
 
+// One line of UTF-8 text as CP932 bytes. On failure `badColumn` is the
+// 1-based character column where the line stops being convertible, and
+// `invalidUtf8` tells whether the bytes there are no UTF-8 at all (rather
+// than a character CP932 has no form for).
+bool Utf8ToCp932(const QByteArray& utf8, QByteArray& cp932, qsizetype& badColumn, bool& invalidUtf8);
+
 }  // namespace platform

@@ -5,10 +5,12 @@
 #include "config/Settings.h"
 #include "platform/Cp932.h"
 #include "platform/Ticks.h"
+#include "send/Sender.h"
 #include "sim/TerminalSimulator.h"
 #include "ui_frmMain.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -220,6 +222,46 @@ class TestMainWindow : public QObject {
     QTRY_COMPARE(ended.size(), 2);
     bool cancel = false;
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, w.Form_Unload(cancel));  // the second close ends it
+  }
+
+  // The same file through the window and through korima-send: the terminal
+  // receives the same datagrams in the same order.
+  void windowAndConsoleSendTheSameDatagrams() {
+    const QByteArray content = "JAN,\x8f\xa4\x95\x69\r\n^*,\xb1\r\n\r\nlast";
+    WriteAll(work_ + "/a.csv", content);
+    sim::SimOptions o;
+    o.port = 0;
+    o.nakAt[2] = 1;
+    o.silentAt[3] = 1;
+    sim::TerminalSimulator sim(o);
+    QVERIFY(sim.Start());
+    WriteSettings(work_, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0\r\n");
+    Recorder rec;
+    QList<QByteArray> byWindow;
+    {
+      frmMain w(&ticks_);
+      w.Form_Load();
+      QSignalSpy ended(&w.Link(), &link::Link::DownloadEnded);
+      w.Form().File1->setCurrentRow(0);
+      QCOMPARE(w.Form().File1->currentItem()->text(), QStringLiteral("a.csv"));
+      w.Form().cmdComm_0->click();
+      QTRY_COMPARE(ended.size(), 1);
+      QCOMPARE(w.Link().Stats().outcome, link::Outcome::Complete);
+      byWindow = sim.Received();
+    }
+    sim.Options().nakAt[2] = 1;
+    sim.Options().silentAt[3] = 1;
+    QBuffer out, err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    send::Sender sender({"korima-send", "--settings", ini_, work_ + "/a.csv"}, out, err, false, &ticks_);
+    QSignalSpy finished(&sender, &send::Sender::Finished);
+    QVERIFY(!sender.Start());
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toInt(), 0);
+    QCOMPARE(sim.Received().mid(byWindow.size()), byWindow);
+    QVERIFY(byWindow.size() >= 8);
+    QFile::remove(work_ + "/a.csv");
   }
 };
 
