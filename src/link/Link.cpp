@@ -335,13 +335,7 @@ void Link::EndBecauseNotCommunicating() {
 // for the answer like for any reply, and the stop button ends that wait.
 Task<> Link::ResolveRemote(const QString& host) {
   lookupDone_ = false;
-  lookupId_ = QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) {
-    lookupId_ = -1;
-    for (const QHostAddress& a : info.addresses())
-      if (a.protocol() == QAbstractSocket::IPv4Protocol) { remoteAddr_ = a; break; }
-    lookupDone_ = true;
-    Wake();
-  });
+  lookupId_ = QHostInfo::lookupHost(host, this, SLOT(HostFound(QHostInfo)));
   co_await Until{this, [this] { return lookupDone_; }};
   // An unresolvable host shows up as a failed send, as each send reports it.
   remoteIsBroadcast_ = false;
@@ -349,6 +343,18 @@ Task<> Link::ResolveRemote(const QString& host) {
     for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
       for (const QNetworkAddressEntry& e : nic.addressEntries())
         if (!e.broadcast().isNull() && e.broadcast() == remoteAddr_) remoteIsBroadcast_ = true;
+}
+
+void Link::HostFound(const QHostInfo& info) {
+  if (info.lookupId() != lookupId_) return;  // an aborted lookup's late answer
+  lookupId_ = -1;
+  for (const QHostAddress& a : info.addresses())
+    if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+      remoteAddr_ = a;
+      break;
+    }
+  lookupDone_ = true;
+  Wake();
 }
 
 void Link::WrapUp() {

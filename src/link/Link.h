@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QObject>
 #include <QUdpSocket>
 #include <coroutine>
@@ -76,6 +77,10 @@ class Link : public QObject {
   // Every status text as it is shown: the line added (mode 1) or the new text (mode 0).
   void StatusShown(const QString& text);
   void ProgressChanged();
+
+ private slots:
+  // A string-based slot: aborting a lookup made with a functor leaks it in Qt 6.4.
+  void HostFound(const QHostInfo& info);
 
  private:
   struct Until;

@@ -529,6 +529,15 @@ class TestDownload : public QObject {
     QCOMPARE(rig.view.commStates.last(), 0);
   }
 
+  void hostNameIsLookedUp() {
+    Rig rig;
+    config::Settings.RemoteHost = "localhost";
+    rig.Write("h.csv", "a\r\n");
+    QVERIFY(rig.Run("h.csv"));
+    QCOMPARE(rig.link->Stats().outcome, link::Outcome::Complete);
+    QCOMPARE(rig.Stored(), QByteArray("a\r\n"));
+  }
+
   // A host name whose lookup never answers: the window's thread goes on
   // running events, and the stop button ends the download at once.
   void lookupThatNeverAnswers() {
