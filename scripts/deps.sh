@@ -3,7 +3,8 @@
 # Idempotent: asks apt only for what is missing.
 set -euo pipefail
 PKGS=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-      fonts-ipafont-gothic xvfb xauth xdotool libx11-6 python3)
+      fonts-ipafont-gothic qt6-translations-l10n xvfb xauth xdotool libx11-6 python3 iproute2
+      dpkg-dev file desktop-file-utils appstream lintian)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

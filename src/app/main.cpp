@@ -9,6 +9,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   platform::UseWindowServices();
+  platform::UseJapaneseQtTranslation();
+  // The desktop entry's id, so that the desktop matches the window to its menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.korima.Korima"));
   QApplication::setApplicationName(platform::AppVersion().Title);
   QApplication::setFont(platform::DefaultWindowFont());
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/frmMain.png")));

@@ -4,6 +4,8 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QMessageBox>
 
 namespace platform {
@@ -22,6 +24,15 @@ void UseWindowServices() {
     if (newShape == vbHourglass) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   };
   SetDialogBackend(std::move(b));
+}
+
+bool UseJapaneseQtTranslation() {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
 }
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include "platform/Placement.h"
 #include "platform/Ticks.h"
 #include "platform/Volumes.h"
+#include "platform/WindowServices.h"
 #include "sim/TerminalSimulator.h"
 #include "ui_frmAbout.h"
 #include "ui_frmFolder.h"
@@ -19,6 +20,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLibraryInfo>
+#include <QMenu>
 #include <QGroupBox>
 #include <QtTest>
 
@@ -457,6 +460,19 @@ class TestWindows : public QObject {
     else a->close();
     QTRY_VERIFY(!alive);
     QVERIFY(main_->isEnabled());
+  }
+
+  // Qt's own texts, such as a text box's context menu, in Japanese like the rest.
+  void qtTextsInJapanese() {
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
+      QSKIP("Qt's Japanese translation (qt6-translations-l10n) is not installed");
+    QVERIFY(platform::UseJapaneseQtTranslation());
+    frmSetting* s = OpenSettings();
+    std::unique_ptr<QMenu> menu(s->Form().txtRemoteHost->createStandardContextMenu());
+    QStringList texts;
+    for (QAction* a : menu->actions()) texts << a->text();
+    QVERIFY2(!texts.join(u' ').contains("Undo") && texts.join(u' ').contains(QStringLiteral("元に戻す")),
+             qPrintable(texts.join(u' ')));
   }
 };
 

@@ -2,6 +2,7 @@
 // with everything else, and that a failed save never costs the old file.
 #include "TestSupport.h"
 #include "config/Settings.h"
+#include "config/SettingsLocation.h"
 #include "platform/Cp932.h"
 #include "platform/Process.h"
 
@@ -228,6 +229,43 @@ class TestSettings : public QObject {
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY2(rec.boxes.isEmpty(), rec.boxes.isEmpty() ? "" : qPrintable(rec.boxes[0].prompt));
     QCOMPARE(ReadAll(ini), '"' + platform::ToCp932(work_) + "\",\"6100\",\"h\",\"6101\",1,0\r\n");
+  }
+
+  // Installed: the user's configuration folder. Anywhere else: beside the program.
+  void whereTheFileLives() {
+    const QString bin = tmp_.filePath("usr/bin"), config = tmp_.filePath("cfg");
+    QVERIFY(QDir().mkpath(bin));
+    SetInstalledBinDirForTest(bin);
+    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    QCOMPARE(SettingsFilePathFor(bin + "/korima", false), config + "/korima/korima.ini");
+    QVERIFY(!QFileInfo::exists(config + "/korima"));  // only a program that uses it creates it
+    QCOMPARE(SettingsFilePathFor(bin + "/korima", true), config + "/korima/korima.ini");
+    QVERIFY(QFileInfo(config + "/korima").isDir());
+    QCOMPARE(SettingsFilePathFor(bin + "/../bin/korima", false), config + "/korima/korima.ini");
+    QCOMPARE(WindowProgramSettingsPath(bin + "/korima-send"), config + "/korima/korima.ini");
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(SettingsFilePathFor(bin + "/korima", false), QDir::homePath() + "/.config/korima/korima.ini");
+    // A portable copy, the build tree: beside the program, as always.
+    QCOMPARE(SettingsFilePathFor(exeDir_ + "/Korima", true), ini_);
+    QCOMPARE(SettingsFilePathFor(tmp_.filePath("usr/Korima"), true), QDir::toNativeSeparators(tmp_.filePath("usr/Korima.ini")));
+    SetInstalledBinDirForTest({});  // a build that installs nowhere
+    QCOMPARE(SettingsFilePathFor(bin + "/korima", true), QDir::toNativeSeparators(bin + "/korima.ini"));
+    qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
+  }
+
+  // A configuration folder that can't be made: the first start ends at "File Open Error".
+  void configFolderThatCannotBeMade() {
+    const QString bin = tmp_.filePath("usr/bin"), blocker = tmp_.filePath("not-a-folder");
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(WriteAll(blocker, "x"));
+    SetInstalledBinDirForTest(bin);
+    qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
+    Settings.SettingsPath = SettingsFilePathFor(bin + "/korima", true);
+    Recorder rec;
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
+    QCOMPARE(rec.Titles(), (QStringList{"File Read", "File Open Error"}));
+    SetInstalledBinDirForTest({});
+    qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
   }
 
   void unopenableFileEndsTheProgram() {
