@@ -1,0 +1,121 @@
+#!/bin/bash
+# The Debian package end to end, as root on a CI machine: build it (lintian
+# passes), install it with apt-get, start the installed korima as an
+# unprivileged user with a fresh home under Xvfb, download into the simulator,
+# then remove the package and check that nothing of it is left.
+set -uo pipefail
+source_dir=$1
+sim=$2
+here=$(cd "$(dirname "$0")" && pwd)
+fail() { echo "FAIL: $*"; [[ -f ${work:-/nonexistent}/korima.log ]] && cat "$work/korima.log"; exit 1; }
+
+deb=$(bash "$source_dir/scripts/package.sh" | tail -1) || fail "scripts/package.sh failed (lintian or build)"
+[[ -f $source_dir/$deb ]] || fail "no package was built"
+echo "built and lintian-clean: $deb"
+if [[ $(id -u) -ne 0 ]] || ! command -v runuser >/dev/null; then
+  echo "SKIP: installing the package needs root (and runuser); the package itself was built and checked"
+  exit 77
+fi
+if dpkg-query -W -f='${Status}' korima 2>/dev/null | grep -q "install ok installed"; then
+  echo "SKIP: korima is already installed on this machine; not touching it"
+  exit 77
+fi
+
+work=$(mktemp -d)
+chmod 755 "$work"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  if dpkg-query -W -f='${Status}' korima 2>/dev/null | grep -q "install ok"; then
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq korima >/dev/null 2>&1
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get install -y -qq --no-install-recommends "$source_dir/$deb" > "$work/apt.log" 2>&1 ||
+  fail "apt-get install: $(cat "$work/apt.log")"
+installed=$(dpkg -L korima) || fail "dpkg does not list korima"
+[[ -x /usr/bin/korima && -x /usr/bin/korima-send ]] || fail "the commands are not on the PATH"
+echo "installed"
+
+# A display, and a home of its own for the unprivileged user.
+disp=$((200 + RANDOM % 100))
+while [[ -e /tmp/.X11-unix/X$disp || -e /tmp/.X$disp-lock ]]; do disp=$((disp + 1)); done
+export DISPLAY=:$disp
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+home=$work/home
+mkdir -p "$home" "$work/data"
+printf 'A,1\r\nB,\x8f\xa4\x95\x69\r\n' > "$work/data/item.csv"
+chown -R nobody "$home" "$work/data"
+# Asks every visible main window to close, as a close box would.
+close_main() {
+  for w in $(xdotool search --onlyvisible --name "KORIMA for Windows" 2>/dev/null); do
+    python3 "$source_dir/tests/e2e/close_window.py" "$w" 2>/dev/null
+  done
+}
+as_user() {
+  runuser -u nobody -- env -i PATH=/usr/bin:/bin HOME="$home" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
+    LANG=C.UTF-8 "$@"
+}
+
+# First start: the "File Read" box comes first, then the window; the file
+# appears in the user's configuration folder and nowhere near the program.
+as_user korima > "$work/korima.log" 2>&1 &
+pid=$!
+pids+=($pid)
+box=$(timeout 20 xdotool search --sync --onlyvisible --name '^File Read$' | head -1)
+[[ -n $box ]] || fail "no File Read box on the first start"
+xdotool search --onlyvisible --name "KORIMA for Windows" >/dev/null && fail "the window came before the box"
+xdotool windowfocus --sync "$box"
+xdotool key --window "$box" Return
+main=$(timeout 20 xdotool search --sync --onlyvisible --name "KORIMA for Windows" | head -1)
+[[ -n $main ]] || fail "the main window did not appear"
+ini=$home/.config/korima/korima.ini
+[[ -f $ini ]] || fail "no settings file in ~/.config/korima"
+expected=$(printf '"%s","6000","192.168.1.100","6001",0,0\r\n' "$home")
+[[ $(cat "$ini") == "$expected" ]] || fail "settings file holds: $(od -c "$ini" | head)"
+[[ $(stat -c %U "$ini") == nobody ]] || fail "the settings file does not belong to the user"
+[[ ! -e /usr/bin/korima.ini ]] || fail "a settings file was written beside the executable"
+close_main
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "korima did not exit"
+echo "first start: box, window, settings in ~/.config/korima"
+
+# A download into the simulator on loopback, from the installed program.
+port=$((20000 + RANDOM % 20000))
+"$sim" --host 127.0.0.1 --port "$port" --out "$work/received.out" > "$work/sim.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+printf '"%s","0","127.0.0.1","%s",0,0\r\n' "$work/data" "$port" > "$ini"
+as_user korima > "$work/korima.log" 2>&1 &
+pid=$!
+pids+=($pid)
+main=$(timeout 20 xdotool search --sync --onlyvisible --name "KORIMA for Windows" | head -1)
+[[ -n $main ]] || fail "the main window did not appear the second time"
+sleep 0.3
+xdotool mousemove --window "$main" 140 18 click --repeat 2 --delay 60 1
+for _ in $(seq 100); do grep -q "END acknowledged" "$work/sim.log" && break; sleep 0.1; done
+grep -q "END acknowledged" "$work/sim.log" || fail "the download did not complete: $(cat "$work/sim.log")"
+cmp "$work/received.out" "$work/data/item.csv" || fail "the terminal's lines differ from the file"
+close_main
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "korima did not exit after the download"
+echo "download from the installed program complete"
+
+# Removal leaves nothing of the package behind.
+apt-get remove -y -qq korima > "$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
+dpkg-query -W -f='${Status}' korima 2>/dev/null | grep -q "ok installed" && fail "still installed"
+left=()
+while read -r path; do
+  [[ -e $path && ! -d $path ]] && left+=("$path")
+done <<<"$installed"
+[[ ${#left[@]} -eq 0 ]] || fail "left behind: ${left[*]}"
+for d in /usr/share/doc/korima /usr/share/icons/hicolor/scalable/apps/org.korima.Korima.svg; do
+  [[ ! -e $d ]] || fail "left behind: $d"
+done
+echo "removed; nothing left"
+echo "1 passed, 0 failed"
