@@ -362,6 +362,7 @@ void Link::WrapUp() {
     QHostInfo::abortHostLookup(lookupId_);
     lookupId_ = -1;
   }
+  Timer1_->Stop();  // a stop can leave a wait without its own Stop
   view_.SetProgressVisible(false);
   Communicating_ = false;
   platform::SetMousePointer(platform::vbDefault);

@@ -432,6 +432,7 @@ class TestDownload : public QObject {
     rig.link->cmdComm_Click(1);
     QCOMPARE(ended.size(), 1);  // wound up in the stop's own handler
     QVERIFY(!rig.link->Downloading());
+    QVERIFY(!ticks.running);  // the timer runs only inside a wait
     QCOMPARE(rig.view.commStates.last(), 0);
     for (int i = 0; i < 20; ++i) {
       ticks.Advance(100);
