@@ -71,6 +71,16 @@ void RaiseSocketError(QAbstractSocket::SocketError error, const QString& fallbac
     platform::RaiseOsError(code);
 }
 
+// A broadcast host takes replies from any cradle that answers.
+bool IsBroadcast(const QHostAddress& address) {
+  if (address.isNull()) return false;
+  if (address == QHostAddress(QHostAddress::Broadcast)) return true;
+  for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
+    for (const QNetworkAddressEntry& e : nic.addressEntries())
+      if (!e.broadcast().isNull() && e.broadcast() == address) return true;
+  return false;
+}
+
 QString ErrorLine() {
   return QString::number(platform::Err().Number) + u':' + platform::Err().Description;
 }
@@ -338,11 +348,7 @@ Task<> Link::ResolveRemote(const QString& host) {
   lookupId_ = QHostInfo::lookupHost(host, this, SLOT(HostFound(QHostInfo)));
   co_await Until{this, [this] { return lookupDone_; }};
   // An unresolvable host shows up as a failed send, as each send reports it.
-  remoteIsBroadcast_ = false;
-  if (!remoteAddr_.isNull())
-    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
-      for (const QNetworkAddressEntry& e : nic.addressEntries())
-        if (!e.broadcast().isNull() && e.broadcast() == remoteAddr_) remoteIsBroadcast_ = true;
+  remoteIsBroadcast_ = IsBroadcast(remoteAddr_);
 }
 
 void Link::HostFound(const QHostInfo& info) {
@@ -390,14 +396,8 @@ void Link::OpenUDP() {
   }
 
   // A literal address needs no lookup; a name is looked up by the download.
-  if (remoteAddr_.setAddress(Settings.RemoteHost.trimmed())) {
-    remoteIsBroadcast_ = remoteAddr_ == QHostAddress(QHostAddress::Broadcast);
-    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces())
-      for (const QNetworkAddressEntry& e : nic.addressEntries())
-        if (!e.broadcast().isNull() && e.broadcast() == remoteAddr_) remoteIsBroadcast_ = true;
-  } else {
-    remoteAddr_.clear();
-  }
+  if (remoteAddr_.setAddress(Settings.RemoteHost.trimmed())) remoteIsBroadcast_ = IsBroadcast(remoteAddr_);
+  else remoteAddr_.clear();
 
   qint64 remotePort = 0;
   if (!ParseInteger(Settings.RemotePort, remotePort)) {

@@ -557,7 +557,7 @@ class TestDownload : public QObject {
     QObject::connect(&heart, &QTimer::timeout, [&] { ++beats; });
     heart.start(10);
     QTest::qWait(400);
-    QVERIFY2(beats >= 20, qPrintable(QString::number(beats)));  // the event loop kept running
+    QVERIFY2(beats >= 5, qPrintable(QString::number(beats)));  // the event loop kept running (blocked: 0 or 1)
     QVERIFY(rig.link->Downloading());
     rig.link->cmdComm_Click(1);
     QCOMPARE(ended.size(), 1);
