@@ -27,14 +27,14 @@ pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   if dpkg-query -W -f='${Status}' korima 2>/dev/null | grep -q "install ok"; then
-    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq korima >/dev/null 2>&1
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lock::Timeout=300 korima >/dev/null 2>&1
   fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -qq --no-install-recommends "$source_dir/$deb" > "$work/apt.log" 2>&1 ||
+apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$source_dir/$deb" > "$work/apt.log" 2>&1 ||
   fail "apt-get install: $(cat "$work/apt.log")"
 installed=$(dpkg -L korima) || fail "dpkg does not list korima"
 [[ -x /usr/bin/korima && -x /usr/bin/korima-send ]] || fail "the commands are not on the PATH"
@@ -107,7 +107,7 @@ kill -0 "$pid" 2>/dev/null && fail "korima did not exit after the download"
 echo "download from the installed program complete"
 
 # Removal leaves nothing of the package behind.
-apt-get remove -y -qq korima > "$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
+apt-get remove -y -qq -o DPkg::Lock::Timeout=300 korima > "$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
 dpkg-query -W -f='${Status}' korima 2>/dev/null | grep -q "ok installed" && fail "still installed"
 left=()
 while read -r path; do
