@@ -2,7 +2,7 @@
 
 #include <QEvent>
 #include <QPointer>
-#include <QTimer>
+#include <QWindow>
 #include <QWidget>
 #include <QWindow>
 
@@ -19,32 +19,31 @@ void CenterOver(QWidget* window, const QWidget* mainWindow) {
 }
 
 namespace {
-class CentreOnShow : public QObject {
+// Watches the dialog's native window: its first expose comes after the window
+// manager has framed it, so only then do the sums see the real frame.
+class CentreOnExpose : public QObject {
  public:
-  CentreOnShow(QWidget* window, const QWidget* mainWindow) : QObject(window), main_(mainWindow) {}
+  CentreOnExpose(QWidget* window, const QWidget* mainWindow)
+      : QObject(window), window_(window), main_(mainWindow) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::Show) return false;
-    auto* window = static_cast<QWidget*>(watched);
-    window->removeEventFilter(this);
-    // Once as it is shown, and once when the window system has told its frame.
-    if (main_) CenterOver(window, main_);
-    QTimer::singleShot(0, window, [window, main = main_] {
-      if (main) CenterOver(window, main);
-    });
-    deleteLater();
+    if (event->type() == QEvent::Expose && window_->isVisible()) {
+      if (main_) CenterOver(window_, main_);
+      watched->removeEventFilter(this);
+      deleteLater();
+    }
     return false;
   }
 
  private:
+  QWidget* window_;
   QPointer<const QWidget> main_;
 };
 }  // namespace
 
 void CenterOverWhenShown(QWidget* window, const QWidget* mainWindow) {
   CenterOver(window, mainWindow);
-  if (window->isVisible()) return;
-  auto* filter = new CentreOnShow(window, mainWindow);
-  window->installEventFilter(filter);
+  if (window->isVisible() || !window->windowHandle()) return;
+  window->windowHandle()->installEventFilter(new CentreOnExpose(window, mainWindow));
 }
 
 void MakeFixedDialog(QWidget* window, const QWidget* mainWindow) {

@@ -12,8 +12,8 @@ namespace platform {
 
 QPoint CenteredOver(const QRect& mainFrame, const QSize& ownFrame);
 void CenterOver(QWidget* window, const QWidget* mainWindow);
-// Centres now and once more when the window is first shown: only then does
-// the window system tell its frame, and the sums want the outer frames.
+// Centres now and once more when the window is first exposed: only then has
+// the window manager framed it, and the sums want the outer frames.
 void CenterOverWhenShown(QWidget* window, const QWidget* mainWindow);
 // Dialogs are ownerless windows that stay out of the taskbar.
 void MakeFixedDialog(QWidget* window, const QWidget* mainWindow);
