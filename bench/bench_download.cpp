@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -17,11 +19,6 @@
 #include <QTextStream>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
-#include <atomic>
-#include <csignal>
-#if defined(Q_OS_LINUX)
-#include <sys/prctl.h>
-#endif
 
 using korima::link::Link;
 
@@ -48,18 +45,9 @@ class BenchView : public korima::link::LinkView {
 QTextStream out(stdout);
 
 // SIGINT or SIGTERM ends the run through the normal way out, so that the
-// simulator is stopped and the temporary folder removed.
-std::atomic<bool> g_interrupted{false};
-void OnSignal(int) { g_interrupted = true; }
-
-// The simulator goes with the benchmark even when the benchmark is killed outright.
-void TieToParent(QProcess& child) {
-#if defined(Q_OS_LINUX)
-  child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-#else
-  Q_UNUSED(child);
-#endif
-}
+// simulator is stopped and the temporary folder removed; the simulator also
+// goes with the benchmark when the benchmark is killed outright.
+bool g_interrupted = false;
 
 
 // Starts the simulator on a free loopback port.
@@ -70,7 +58,7 @@ bool StartSimulator(QProcess& sim, quint16& port, const QString& outFile) {
     if (!probe.bind(QHostAddress::LocalHost, 0)) continue;
     port = probe.localPort();
     probe.close();
-    TieToParent(sim);
+    platform::EndWithParent(sim);
     sim.start(exe, {"--host", "127.0.0.1", "--port", QString::number(port), "--out", outFile});
     if (sim.waitForReadyRead(3000) && sim.readAll().contains("listening")) return true;
     sim.kill();
@@ -142,10 +130,16 @@ int MemoryChild(const QString& path) {
 
 long MeasurePeak(const QString& path) {
   QProcess child;
-  TieToParent(child);
+  platform::EndWithParent(child);
   child.start(QCoreApplication::applicationFilePath(), {"--memory-child", path});
-  while (!child.waitForFinished(200) && child.state() != QProcess::NotRunning)
+  QEventLoop wait;  // an event loop, so that a signal is noticed while the child runs
+  QObject::connect(&child, &QProcess::finished, &wait, &QEventLoop::quit);
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, [&] {
     if (g_interrupted) child.terminate();
+  });
+  check.start(100);
+  if (child.state() != QProcess::NotRunning) wait.exec();
   return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed().toLong() : -1;
 }
 
@@ -153,8 +147,7 @@ long MeasurePeak(const QString& path) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  platform::OnStopSignal([] { g_interrupted = true; });
   const QStringList args = app.arguments();
   if (args.size() == 3 && args[1] == "--memory-child") return MemoryChild(args[2]);
   const QString usage = QStringLiteral(

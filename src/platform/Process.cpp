@@ -11,8 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <QProcess>
+#include <QSocketNotifier>
 #if defined(Q_OS_UNIX)
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+#if defined(Q_OS_LINUX)
+#include <sys/prctl.h>
 #endif
 
 namespace platform {
@@ -73,6 +81,53 @@ long PeakMemoryKiB() {
 }
 
 double ProcessCpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+#if defined(Q_OS_UNIX)
+namespace {
+int g_signalPipe[2] = {-1, -1};
+// Only writes a byte: the handler itself runs on the event loop.
+void WriteSignalByte(int) {
+  const char c = 1;
+  [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+}  // namespace
+#endif
+
+void OnStopSignal(std::function<void()> handler) {
+#if defined(Q_OS_UNIX)
+  if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [handler = std::move(handler)] {
+    char buf[16];
+    [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
+    handler();
+  });
+  struct sigaction sa = {};
+  sa.sa_handler = WriteSignalByte;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+#else
+  Q_UNUSED(handler);
+#endif
+}
+
+bool StandardErrorIsTerminal() {
+#if defined(Q_OS_UNIX)
+  return ::isatty(STDERR_FILENO) == 1;
+#else
+  return false;
+#endif
+}
+
+void EndWithParent(QProcess& child) {
+#if defined(Q_OS_LINUX)
+  child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#else
+  Q_UNUSED(child);
+#endif
+}
 
 void EndProgram(int exitCode) {
   if (g_endHandler) g_endHandler(exitCode);

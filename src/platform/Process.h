@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+class QProcess;
+
 namespace platform {
 
 QString ExePath();
@@ -29,6 +31,14 @@ void SetOsMajorVersionForTest(int major);
 // unknown) and the CPU time the process has used.
 long PeakMemoryKiB();
 double ProcessCpuSeconds();
+
+// SIGINT and SIGTERM (Ctrl+C, a service stop) call `handler` on the event
+// loop, never inside the signal itself. Needs a QCoreApplication.
+void OnStopSignal(std::function<void()> handler);
+// True when standard error is a terminal a person watches (not a pipe or a file).
+bool StandardErrorIsTerminal();
+// A child process that ends with this one, however this one ends.
+void EndWithParent(QProcess& child);
 
 // Ends the program at once: no further events run. Tests install a handler that
 // throws, so the caller's remaining steps are skipped there as well.

@@ -76,7 +76,9 @@ main=$(timeout 20 xdotool search --sync --onlyvisible --name "KORIMA for Windows
 [[ -n $main ]] || fail "the main window did not appear"
 ini=$home/.config/korima/korima.ini
 [[ -f $ini ]] || fail "no settings file in ~/.config/korima"
-expected=$(printf '"%s","6000","192.168.1.100","6001",0,0\r\n' "$home")
+default_host=$(sed -n 's/.*kDefaultRemoteHost = "\(.*\)";/\1/p' "$source_dir/src/config/Settings.h")
+[[ -n $default_host ]] || fail "cannot read the default host from Settings.h"
+expected=$(printf '"%s","6000","%s","6001",0,0\r\n' "$home" "$default_host")
 [[ $(cat "$ini") == "$expected" ]] || fail "settings file holds: $(od -c "$ini" | head)"
 [[ $(stat -c %U "$ini") == nobody ]] || fail "the settings file does not belong to the user"
 [[ ! -e /usr/bin/korima.ini ]] || fail "a settings file was written beside the executable"
