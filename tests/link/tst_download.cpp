@@ -487,6 +487,7 @@ class TestDownload : public QObject {
     QCOMPARE(rec_->beeps, 1);
     QVERIFY(rig.sim->Received().isEmpty());
     QCOMPARE(rig.view.commStates.last(), 0);
+    CheckEndingSaysWhy(rig.view, *rig.link);
   }
 
   void fileGoneAfterAck() {
@@ -501,6 +502,7 @@ class TestDownload : public QObject {
              "<" + path + "> " + QString::number(ENOENT) + ":" + platform::OsErrorText(ENOENT));
     QCOMPARE(rec_->beeps, 1);
     QCOMPARE(rig.sim->Received(), QList<QByteArray>{"MASTER\r"});  // no END goes out
+    CheckEndingSaysWhy(rig.view, *rig.link);
   }
 
   void socketErrorsStayVisible_data() {
