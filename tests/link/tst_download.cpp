@@ -530,6 +530,8 @@ class TestDownload : public QObject {
              qPrintable(rig.view.status));
     QVERIFY(rig.sim->Received().isEmpty());
     QCOMPARE(rig.view.commStates.last(), 0);
+    QCOMPARE(rig.link->Stats().outcome, link::Outcome::SocketError);
+    CheckEndingSaysWhy(rig.view, *rig.link);
   }
 
   void hostNameIsLookedUp() {
