@@ -229,10 +229,9 @@ std::optional<int> Sender::ApplySettings() {
 std::optional<int> Sender::CheckFiles() {
   for (const QString& name : files_) {
     const QFileInfo info(name);
-    auto fail = [&](const QString& why, const char* status = nullptr) {
+    auto fail = [&](const QString& why) {
       Say(kProgram + QStringLiteral(": ") + name + QStringLiteral(": ") + why);
-      if (json_) PrintJson(name, info.isFile() ? info.size() : 0, nullptr, "file_error",
-                           status ? QString::fromUtf8(status) : why, 0);
+      if (json_) PrintJson(name, info.isFile() ? info.size() : 0, nullptr, "file_error", why, 0);
       return kExitFile;
     };
     platform::files::InputFile in;

@@ -17,9 +17,10 @@ run_once() {
   for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
   openbox >/dev/null 2>&1 &
   local wm=$!
-  # The manager announces itself before it manages new windows: give it a moment more.
-  for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
-  sleep 1
+  # The manager announces itself before it manages new windows; the work area
+  # comes at the end of its start-up. Then a moment more.
+  for _ in $(seq 100); do xprop -root _NET_WORKAREA 2>/dev/null | grep -q = && break; sleep 0.1; done
+  sleep 0.5
   KORIMA_WINDOW_MANAGER=openbox QT_QPA_PLATFORM=xcb "$test_binary" dialogsCentredByTheirFrames
   local rc=$?
   kill $wm $xvfb 2>/dev/null
