@@ -41,12 +41,9 @@ installed=$(dpkg -L korima) || fail "dpkg does not list korima"
 echo "installed"
 
 # A display, and a home of its own for the unprivileged user.
-disp=$((200 + RANDOM % 100))
-while [[ -e /tmp/.X11-unix/X$disp || -e /tmp/.X$disp-lock ]]; do disp=$((disp + 1)); done
-export DISPLAY=:$disp
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+source "$source_dir/tests/e2e/display.sh"
+start_display 200
+pids+=($display_pid)
 home=$work/home
 mkdir -p "$home" "$work/data"
 printf 'A,1\r\nB,\x8f\xa4\x95\x69\r\n' > "$work/data/item.csv"

@@ -8,13 +8,10 @@ test_binary=$1
 for tool in Xvfb openbox xdotool xprop; do
   command -v "$tool" >/dev/null || { echo "SKIP: missing $tool: run scripts/deps.sh"; exit 77; }
 done
+source "$(dirname "$0")/display.sh"
 run_once() {
-  local disp=$((300 + RANDOM % 100))
-  while [[ -e /tmp/.X11-unix/X$disp || -e /tmp/.X$disp-lock ]]; do disp=$((disp + 1)); done
-  export DISPLAY=:$disp
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  local xvfb=$!
-  for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  start_display 300
+  local xvfb=$display_pid
   openbox >/dev/null 2>&1 &
   local wm=$!
   # The manager announces itself before it manages new windows; the work area

@@ -26,12 +26,9 @@ printf 'JAN,\x8f\xa4\x95\x69\x96\xbc\r\n4901234567894,\x83\x7b\x81\x5b\x83\x8b\x
 printf 'JAN,\x8f\xa4\x95\x69\x96\xbc\r\n4901234567894,\x83\x7b\x81\x5b\x83\x8b\x83\x79\x83\x93\r\n49012345678\x5c95,\xb1\xb2\xb3\r\n' > "$work/expected.out"
 
 # A free display and a free UDP port on loopback.
-disp=$((90 + RANDOM % 100))
-while [[ -e /tmp/.X11-unix/X$disp || -e /tmp/.X$disp-lock ]]; do disp=$((disp + 1)); done
-export DISPLAY=:$disp
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+source "$here/display.sh"
+start_display 90
+pids+=($display_pid)
 
 port=$((20000 + RANDOM % 20000))
 "$sim" --host 127.0.0.1 --port "$port" --out "$work/received.out" > "$work/sim.log" 2>&1 &
