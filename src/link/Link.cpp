@@ -211,7 +211,6 @@ Task<> Link::RunDownload() {
   const QString FilePath = QDir::toNativeSeparators(view_.ListFolder() + u'/' + view_.ListFileName());
   const QFileInfo info(FilePath);
   progressMax_ = info.isFile() ? info.size() : 0;
-  stats_.filePath = FilePath;
   stats_.fileBytes = progressMax_;
   view_.SetProgressMax(progressMax_);
   view_.SetProgressVisible(true);

@@ -25,7 +25,6 @@ const char* OutcomeName(Outcome outcome);
 
 // Figures of the last download, for callers that report on it.
 struct DownloadStats {
-  QString filePath;
   qint64 fileBytes = 0;    // the file's size
   qint64 sentBytes = 0;    // characters of acknowledged lines
   qint64 linesSent = 0;    // lines the terminal acknowledged (a title line is not sent)

@@ -39,8 +39,6 @@ void SetExePathForTest(const QString& path) { g_exePath = path; }
 
 QString ExeFolder() { return QDir::toNativeSeparators(QFileInfo(ExePath()).absolutePath()); }
 
-QString ExeBaseName() { return QFileInfo(ExePath()).completeBaseName(); }
-
 QString PathSeparator() { return QString(QDir::separator()); }
 
 QString CurDir() { return QDir::toNativeSeparators(QDir::currentPath()); }

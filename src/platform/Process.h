@@ -9,7 +9,6 @@ namespace platform {
 
 QString ExePath();
 QString ExeFolder();
-QString ExeBaseName();
 // Lets tests stand in for "a copy of the executable in some folder".
 void SetExePathForTest(const QString& path);
 

@@ -49,8 +49,6 @@ bool InputFile::Open(const QString& path) {
   return true;
 }
 
-bool InputFile::IsOpen() const { return static_cast<bool>(file_); }
-
 void InputFile::Close() {
   file_.reset();
   buf_.clear();

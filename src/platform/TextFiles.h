@@ -25,7 +25,6 @@ class InputFile {
 
   // False, with the error state set, when the file can't be opened.
   bool Open(const QString& path);
-  bool IsOpen() const;
   void Close();
 
   bool Eof();
