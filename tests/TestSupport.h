@@ -22,7 +22,11 @@ struct ProgramEnded {
 class Recorder {
  public:
   Recorder() {
-    platform::SetMsgBoxHandler([this](const platform::MsgBoxCall& c) { boxes.append(c); });
+    platform::SetMsgBoxHandler([this](const platform::MsgBoxCall& c) {
+      boxes.append(c);
+      if (!answers.isEmpty()) return answers.takeFirst();
+      return (c.style & 7) == platform::vbYesNoCancel ? int(platform::vbYes) : int(platform::vbOK);
+    });
     platform::SetBeepHandler([this] { ++beeps; });
     platform::SetEndProgramHandler([this](int code) {
       ends.append(code);
@@ -40,6 +44,7 @@ class Recorder {
     return t;
   }
   QList<platform::MsgBoxCall> boxes;
+  QList<int> answers;  // the buttons pressed, in order; then the default
   int beeps = 0;
   QList<int> ends;
 };

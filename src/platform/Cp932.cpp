@@ -34,52 +34,74 @@ qint64 Cp932CharCount(const QByteArray& bytes) {
 namespace platform {
 namespace {
 
-// Length of the well-formed UTF-8 sequence at `i`, or 0 (overlong forms,
-// surrogates and values past U+10FFFF are not well-formed).
-int Utf8SequenceLength(const QByteArray& b, qsizetype i) {
-  const auto at = [&](qsizetype k) { return static_cast<unsigned char>(b[k]); };
-  const unsigned char c = at(i);
-  const qsizetype n = b.size();
-  auto cont = [&](qsizetype k) { return k < n && (at(k) & 0xC0) == 0x80; };
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (!cont(i + 1) || !cont(i + 2)) return 0;
-    if (c == 0xE0 && at(i + 1) < 0xA0) return 0;
-    if (c == 0xED && at(i + 1) >= 0xA0) return 0;
-    return 3;
+// What JIS-based tables write where CP932 has a character of its own.
+char16_t CP932Equivalent(char16_t c) {
+  switch (c) {
+    case 0x301C: return 0xFF5E;  // wave dash -> fullwidth tilde (81 60)
+    case 0x2016: return 0x2225;  // double vertical line -> parallel to (81 61)
+    case 0x2212: return 0xFF0D;  // minus sign -> fullwidth hyphen-minus (81 7C)
+    case 0x2014: return 0x2015;  // em dash -> horizontal bar (81 5C)
+    case 0x00A2: return 0xFFE0;  // cent (81 91)
+    case 0x00A3: return 0xFFE1;  // pound (81 92)
+    case 0x00AC: return 0xFFE2;  // not sign (81 CA)
+    case 0x00A5: return u'\\';   // JIS X 0201 yen sign (5C)
+    case 0x203E: return u'~';    // JIS X 0201 overline (7E)
+    default: return c;
   }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
-    if (c == 0xF0 && at(i + 1) < 0x90) return 0;
-    if (c == 0xF4 && at(i + 1) >= 0x90) return 0;
-    return 4;
-  }
-  return 0;
+}
+
+// A byte-order mark is a character here: callers drop the file's leading one
+// themselves. Stateless: the input is whole, so a sequence cut off at its end
+// is an error; a stateful decoder leaves it pending.
+QStringDecoder StrictUtf8(bool whole) {
+  QStringConverter::Flags flags = QStringConverter::Flag::ConvertInitialBom;
+  if (whole) flags |= QStringConverter::Flag::Stateless;
+  return QStringDecoder(QStringConverter::Utf8, flags);
 }
 
 }  // namespace
+
+bool LooksLikeUtf8(const QByteArray& head, bool wholeFile) {
+  if (head.startsWith(kUtf8Bom)) return true;
+  bool nonAscii = false;
+  for (char c : head)
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      nonAscii = true;
+      break;
+    }
+  if (!nonAscii) return false;
+  QStringDecoder dec = StrictUtf8(wholeFile);
+  const QString text = dec.decode(head);
+  return !dec.hasError();
+}
 
 bool Utf8ToCp932(const QByteArray& utf8, QByteArray& cp932, qsizetype& badColumn, bool& invalidUtf8) {
   cp932.clear();
   badColumn = 0;
   invalidUtf8 = false;
-  qsizetype column = 1;
-  for (qsizetype i = 0; i < utf8.size(); ++column) {
-    const int len = Utf8SequenceLength(utf8, i);
-    if (len == 0) {
-      badColumn = column;
-      invalidUtf8 = true;
-      return false;
+  QStringDecoder dec = StrictUtf8(true);
+  QString text = dec.decode(utf8);
+  if (dec.hasError()) {
+    // Byte by byte, the error shows at the first byte that can't be UTF-8;
+    // none showing means the line ends inside a sequence.
+    QStringDecoder probe = StrictUtf8(false);
+    qsizetype chars = 0;
+    for (char c : utf8) {
+      const QString part = probe.decode(QByteArrayView(&c, 1));
+      if (probe.hasError()) break;
+      for (QChar ch : part)
+        if (!ch.isLowSurrogate()) ++chars;
     }
-    i += len;
+    badColumn = chars + 1;
+    invalidUtf8 = true;
+    return false;
   }
+  for (QChar& ch : text) ch = QChar(CP932Equivalent(ch.unicode()));
   bool ok = false;
-  const QString text = QString::fromUtf8(utf8);
   cp932 = ToCp932(text, &ok);
   if (ok) return true;
   cp932.clear();
-  column = 1;  // find the character that has no CP932 form
+  qsizetype column = 1;  // find the character that has no CP932 form
   for (qsizetype i = 0; i < text.size(); ++column) {
     const qsizetype len = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
     ToCp932(text.mid(i, len), &ok);

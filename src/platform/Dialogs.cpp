@@ -7,22 +7,24 @@
 
 namespace platform {
 namespace {
-std::function<void(const MsgBoxCall&)> g_msgBoxHandler;
+std::function<int(const MsgBoxCall&)> g_msgBoxHandler;
 std::function<void()> g_beepHandler;
 DialogBackend g_backend;
 int g_mousePointer = vbDefault;
 }  // namespace
 
-void MsgBox(const QString& prompt, int style, const QString& title) {
+int MsgBox(const QString& prompt, int style, const QString& title) {
   MsgBoxCall call{prompt, style, title.isEmpty() ? AppVersion().Title : title};
   if (g_msgBoxHandler) return g_msgBoxHandler(call);
   if (g_backend.msgBox) return g_backend.msgBox(call);
   // No window system: the text still reaches whoever started the program.
   const QByteArray text = (call.title + QStringLiteral(": ") + QString(call.prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))).toUtf8();
   std::fprintf(stderr, "%s\n", text.constData());
+  // Nobody to ask: a question takes its default.
+  return (style & 7) == vbYesNoCancel ? vbYes : vbOK;
 }
 
-void SetMsgBoxHandler(std::function<void(const MsgBoxCall&)> handler) {
+void SetMsgBoxHandler(std::function<int(const MsgBoxCall&)> handler) {
   g_msgBoxHandler = std::move(handler);
 }
 

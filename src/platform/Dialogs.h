@@ -7,7 +7,8 @@
 
 namespace platform {
 
-enum MsgBoxStyle { vbOKOnly = 0, vbCritical = 16 };
+enum MsgBoxStyle { vbOKOnly = 0, vbYesNoCancel = 3, vbCritical = 16, vbQuestion = 32 };
+enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
 struct MsgBoxCall {
   QString prompt;
@@ -15,10 +16,13 @@ struct MsgBoxCall {
   QString title;
 };
 
-// Blocks until dismissed. The title defaults to the application title.
-void MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {});
-// Tests answer boxes here: the handler sees each call and returns at once.
-void SetMsgBoxHandler(std::function<void(const MsgBoxCall&)> handler);
+// Blocks until dismissed and returns the button pressed (a MsgBoxResult).
+// The title defaults to the application title. A question (vbYesNoCancel)
+// has はい as its default button; closing it counts as ｷｬﾝｾﾙ.
+int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {});
+// Tests answer boxes here: the handler sees each call and returns at once
+// with the button it presses.
+void SetMsgBoxHandler(std::function<int(const MsgBoxCall&)> handler);
 
 void Beep();
 void SetBeepHandler(std::function<void()> handler);
@@ -29,7 +33,7 @@ int MousePointer();
 
 // What a window system puts behind the seams above.
 struct DialogBackend {
-  std::function<void(const MsgBoxCall&)> msgBox;
+  std::function<int(const MsgBoxCall&)> msgBox;
   std::function<void()> beep;
   std::function<void(int oldShape, int newShape)> pointer;
 };

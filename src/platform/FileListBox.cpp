@@ -11,6 +11,9 @@ namespace platform {
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& dir) {
+    if (QDir(dir) == QDir(path_)) Refresh();
+  });
 }
 
 bool FileListBox::SetPath(const QString& path) {
@@ -19,7 +22,9 @@ bool FileListBox::SetPath(const QString& path) {
   if (path.isEmpty() || !info.exists()) return RaiseOsError(ENOENT), false;
   if (!info.isDir()) return RaiseOsError(ENOTDIR), false;
   if (!info.isReadable()) return RaiseOsError(EACCES), false;
+  if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   path_ = QDir::toNativeSeparators(info.absoluteFilePath());
+  watcher_.addPath(info.absoluteFilePath());
   Refresh();
   return true;
 }
@@ -39,6 +44,8 @@ bool FileListBox::Matches(const QString& fileName) const {
 }
 
 void FileListBox::Refresh() {
+  const QString selected = FileName();
+  const QString current = currentItem() ? currentItem()->text() : QString();
   clear();
   if (path_.isEmpty()) return;
   QDir dir(path_);
@@ -50,6 +57,9 @@ void FileListBox::Refresh() {
     return c != 0 ? c < 0 : a < b;
   });
   addItems(names);
+  if (const int row = int(names.indexOf(current)); row >= 0) {
+    setCurrentRow(row, selected == current ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
+  }
 }
 
 QString FileListBox::FileName() const {

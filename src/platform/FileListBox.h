@@ -1,6 +1,8 @@
 #pragma once
 // A list of one folder's files that match a pattern such as "*.csv;*.txt".
 // Extensions match without regard to case, as users of these files expect.
+// The list follows the folder: a file copied in or removed shows at once.
+#include <QFileSystemWatcher>
 #include <QListWidget>
 
 namespace platform {
@@ -15,6 +17,7 @@ class FileListBox : public QListWidget {
   bool SetPath(const QString& path);
   QString Pattern() const { return pattern_; }
   void SetPattern(const QString& pattern);
+  // Re-reads the folder; the selected file stays selected while it exists.
   void Refresh();
   QString FileName() const;
   int ListIndex() const;
@@ -23,6 +26,7 @@ class FileListBox : public QListWidget {
  private:
   QString path_;
   QString pattern_ = QStringLiteral("*.*");
+  QFileSystemWatcher watcher_;
 };
 
 }  // namespace platform

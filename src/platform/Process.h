@@ -20,6 +20,9 @@ bool ChDir(const QString& path);
 
 // The user's documents folder; the home folder where there is none; empty when neither exists.
 QString DocumentsFolder();
+// The user's home folder, empty when it does not exist; the root of the file system.
+QString HomeFolder();
+QString RootFolder();
 
 // Windows' major version; other desktops report 6, since they all keep a
 // per-user documents folder, which is what callers test the version for.
@@ -32,7 +35,8 @@ long PeakMemoryKiB();
 double ProcessCpuSeconds();
 
 // SIGINT and SIGTERM (Ctrl+C, a service stop) call `handler` on the event
-// loop, never inside the signal itself. Needs a QCoreApplication.
+// loop, never inside the signal itself; a second one ends the process at
+// once with exit code 130. Needs a QCoreApplication.
 void OnStopSignal(std::function<void()> handler);
 // True when standard error is a terminal a person watches (not a pipe or a file).
 bool StandardErrorIsTerminal();

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
+#include <algorithm>
 #include <memory>
 
 namespace platform::files {
@@ -81,6 +82,18 @@ bool InputFile::Eof() {
   return Peek() < 0;
 }
 
+bool InputFile::ReadHead(qint64 max, QByteArray& head) {
+  ClearError();
+  head.clear();
+  if (!file_) return RaiseOsError(EBADF), false;
+  while (head.size() < max && Fill()) {
+    const qsizetype take = std::min<qsizetype>(buf_.size() - pos_, max - head.size());
+    head.append(buf_.constData() + pos_, take);
+    pos_ += take;
+  }
+  return Err().Number == 0;
+}
+
 bool InputFile::LineInput(QByteArray& line) {
   ClearError();
   line.clear();
@@ -136,25 +149,45 @@ OutputFile::~OutputFile() {
 bool OutputFile::Open(const QString& path) {
   if (file_) file_->cancelWriting();
   file_.reset();
+  inPlace_.reset();
+  old_.clear();
+  pending_.clear();
   if (!NotAFolder(path)) return false;
   auto file = std::make_unique<QSaveFile>(path);
-  file->setDirectWriteFallback(true);
   errno = 0;
-  if (!file->open(QIODevice::WriteOnly)) {
-    int e = errno;
-    if (e == 0) e = QFileInfo(QFileInfo(path).absolutePath()).exists() ? EACCES : ENOENT;
-    RaiseOsError(e);
-    return false;
+  if (file->open(QIODevice::WriteOnly)) {
+    file_ = std::move(file);
+    return true;
   }
-  file_ = std::move(file);
-  return true;
+  int e = errno;
+  if (e == 0) e = QFileInfo(QFileInfo(path).absolutePath()).exists() ? EACCES : ENOENT;
+  // No temporary file beside it: the file itself, if it is there and ours to
+  // write, is rewritten in place. Opened without cutting it; read for a way back.
+  auto direct = std::make_unique<QFile>(path);
+  errno = 0;
+  if (QFileInfo(path).isFile() && direct->open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+    old_ = direct->readAll();
+    if (direct->error() == QFileDevice::NoError) {
+      inPlace_ = std::move(direct);
+      return true;
+    }
+    e = errno != 0 ? errno : EIO;
+  } else if (QFileInfo(path).isFile() && errno != 0) {
+    e = errno;
+  }
+  RaiseOsError(e);
+  return false;
 }
 
 bool OutputFile::WriteFields(const QList<Field>& fields) {
   ClearError();
-  if (!file_) return RaiseOsError(EBADF), false;
+  if (!file_ && !inPlace_) return RaiseOsError(EBADF), false;
   QByteArray line;
   if (!FormatFields(fields, line)) return false;
+  if (inPlace_) {
+    pending_ += line;  // written by Commit, all at once
+    return true;
+  }
   errno = 0;
   if (file_->write(line) != line.size()) {
     RaiseFileError(errno == 0 ? EIO : errno, file_->fileName());
@@ -163,8 +196,27 @@ bool OutputFile::WriteFields(const QList<Field>& fields) {
   return true;
 }
 
+namespace {
+// Writes `bytes` over the whole of `file`; 0 or an errno.
+int Overwrite(QFile& file, const QByteArray& bytes) {
+  errno = 0;
+  if (!file.seek(0) || file.write(bytes) != bytes.size() || !file.resize(bytes.size()) || !file.flush())
+    return errno != 0 ? errno : EIO;
+  return 0;
+}
+}  // namespace
+
 bool OutputFile::Commit() {
   ClearError();
+  if (inPlace_) {
+    std::unique_ptr<QFile> file = std::move(inPlace_);
+    if (const int e = Overwrite(*file, pending_)) {
+      Overwrite(*file, old_);  // a cut line would lose every setting at the next start
+      RaiseOsError(e);
+      return false;
+    }
+    return true;
+  }
   if (!file_) return RaiseOsError(EBADF), false;
   errno = 0;
   const bool ok = file_->commit();

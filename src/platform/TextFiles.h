@@ -28,6 +28,9 @@ class InputFile {
   void Close();
 
   bool Eof();
+  // Up to `max` bytes from the start, for a look at what the file holds; the
+  // next read goes on after them.
+  bool ReadHead(qint64 max, QByteArray& head);
   // One line without its terminator; a line ends at CR LF, CR or LF.
   bool LineInput(QByteArray& line);
   // The next `count` comma-separated values (quotes removed); false when the
@@ -48,11 +51,13 @@ class InputFile {
 // Output goes to a temporary file beside the target; only Commit puts it in
 // place, so a write that fails half-way leaves the previous file as it was.
 // Where no temporary file can be made there (a folder the user can't write,
-// a file the user can), the file is written in place instead.
+// a file the user can), Commit writes the file in place instead, and puts the
+// old contents back when that write fails. Either way the target changes only
+// in Commit, and only with a line that WriteFields could format.
 class OutputFile {
  public:
   OutputFile();
-  ~OutputFile();  // without Commit the target is left as it was (atomic case)
+  ~OutputFile();  // without Commit the target is left as it was
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -62,6 +67,8 @@ class OutputFile {
 
  private:
   std::unique_ptr<QSaveFile> file_;
+  std::unique_ptr<QFile> inPlace_;
+  QByteArray old_, pending_;
 };
 
 // The pure halves of InputFields / WriteFields.

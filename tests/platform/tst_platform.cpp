@@ -5,12 +5,16 @@
 #include "platform/Errors.h"
 #include "platform/FileListBox.h"
 #include "platform/Placement.h"
+#include "platform/Process.h"
 #include "platform/TextFiles.h"
 #include "platform/Volumes.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QtTest>
 #include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 namespace files = platform::files;
 
@@ -39,6 +43,65 @@ class TestPlatform : public QObject {
     bool ok = true;
     platform::ToCp932(QStringLiteral("한글"), &ok);
     QVERIFY(!ok);
+  }
+
+  // The rule that tells a UTF-8 file: a byte-order mark, or valid UTF-8 with
+  // something beyond ASCII. CP932 with kana or kanji never passes.
+  void looksLikeUtf8_data() {
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "a,1\r\n") << true << true;
+    QTest::newRow("kanji") << QByteArray("商品,1\r\n") << true << true;
+    QTest::newRow("ASCII only") << QByteArray("a,1\r\n") << true << false;
+    QTest::newRow("CP932 kanji") << QByteArray("\x8f\xa4\x95\x69,1\r\n") << true << false;
+    QTest::newRow("CP932 half-width kana") << QByteArray("\xb1\xb2\xb3\r\n") << true << false;
+    QTest::newRow("CP932 hiragana") << QByteArray("\x82\xa0\x82\xa2") << true << false;
+    QTest::newRow("sample cut inside a character") << QByteArray("商品\xe5\x95") << false << true;
+    QTest::newRow("file ending inside a character") << QByteArray("商品\xe5\x95") << true << false;
+    QTest::newRow("overlong form") << QByteArray("a\xc0\xaf") << true << false;
+    QTest::newRow("surrogate") << QByteArray("a\xed\xa0\x80") << true << false;
+  }
+  void looksLikeUtf8() {
+    QFETCH(QByteArray, head);
+    QFETCH(bool, whole);
+    QFETCH(bool, utf8);
+    QCOMPARE(platform::LooksLikeUtf8(head, whole), utf8);
+  }
+
+  // UTF-8 to CP932: the JIS code points as CP932 has them, anything else
+  // CP932 lacks refused at its column, never turned into "?".
+  void utf8ToCp932_data() {
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<QByteArray>("cp932");  // empty: refused
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("invalid");
+    QTest::newRow("wave dash U+301C") << QByteArray("〜") << QByteArray("\x81\x60") << 0 << false;
+    QTest::newRow("double vertical line U+2016") << QByteArray("‖") << QByteArray("\x81\x61") << 0 << false;
+    QTest::newRow("minus sign U+2212") << QByteArray("−") << QByteArray("\x81\x7c") << 0 << false;
+    QTest::newRow("em dash U+2014") << QByteArray("—") << QByteArray("\x81\x5c") << 0 << false;
+    QTest::newRow("cent, pound, not") << QByteArray("¢£¬") << QByteArray("\x81\x91\x81\x92\x81\xca") << 0 << false;
+    QTest::newRow("JIS X 0201 yen and overline") << QByteArray("¥1‾") << QByteArray("\x5c" "1\x7e") << 0 << false;
+    QTest::newRow("CP932's own forms stay") << QByteArray("～∥－―￠￡￢") << QByteArray("\x81\x60\x81\x61\x81\x7c\x81\x5c\x81\x91\x81\x92\x81\xca") << 0 << false;
+    QTest::newRow("e acute refused") << QByteArray("caf\xc3\xa9") << QByteArray() << 4 << false;
+    QTest::newRow("emoji refused") << QByteArray("a\xf0\x9f\x98\x80" "b") << QByteArray() << 2 << false;
+    QTest::newRow("a character after an emoji") << QByteArray("\xf0\x9f\x98\x80한") << QByteArray() << 1 << false;
+    QTest::newRow("invalid byte") << QByteArray("ab\xff") << QByteArray() << 3 << true;
+    QTest::newRow("invalid after kanji") << QByteArray("商品\x80") << QByteArray() << 3 << true;
+    QTest::newRow("cut at the end of the line") << QByteArray("ab\xe5\x95") << QByteArray() << 3 << true;
+  }
+  void utf8ToCp932() {
+    QFETCH(QByteArray, utf8);
+    QFETCH(QByteArray, cp932);
+    QFETCH(int, column);
+    QFETCH(bool, invalid);
+    QByteArray out;
+    qsizetype bad = -1;
+    bool isInvalid = false;
+    QCOMPARE(platform::Utf8ToCp932(utf8, out, bad, isInvalid), !cp932.isEmpty());
+    QCOMPARE(out, cp932);
+    QCOMPARE(int(bad), column);
+    QCOMPARE(isInvalid, invalid);
   }
 
   void charCount_data() {
@@ -194,6 +257,75 @@ class TestPlatform : public QObject {
     QVERIFY(out.Commit());
     QCOMPARE(ReadAll(path), QByteArray("\"new\"\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Korima.ini"});  // no temporaries left
+  }
+
+  // Where no temporary file can be made, the file is rewritten in place,
+  // and only with a line that could be formatted.
+  void inPlaceRewriteKeepsTheFile() {
+    bool passed = false;
+    QString why;
+    if (RanAsUnprivileged("inPlaceRewriteKeepsTheFile", passed, why)) {
+      if (!passed && (why.startsWith(QStringLiteral("nobody cannot")) || why.startsWith(QStringLiteral("runuser"))))
+        QSKIP(qPrintable(why));
+      QVERIFY2(passed, qPrintable(why));
+      return;
+    }
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("locked"), path = folder + "/Korima.ini";
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(WriteAll(path, "\"old\"\r\n"));
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    {
+      files::OutputFile out;
+      QVERIFY(out.Open(path));
+      QCOMPARE(ReadAll(path), QByteArray("\"old\"\r\n"));  // opening cuts nothing
+      QVERIFY(!out.WriteFields({files::Field(QStringLiteral("a\"b"))}));
+    }
+    QCOMPARE(ReadAll(path), QByteArray("\"old\"\r\n"));
+    files::OutputFile out;
+    QVERIFY(out.Open(path));
+    QVERIFY(out.WriteFields({files::Field(QStringLiteral("n"))}));
+    QVERIFY(out.Commit());
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(ReadAll(path), QByteArray("\"n\"\r\n"));  // shorter than before: nothing of the old line left
+  }
+
+  // The list follows its folder, and keeps the selected file selected.
+  void fileListFollowsTheFolder() {
+    QTemporaryDir dir;
+    QVERIFY(WriteAll(dir.filePath("b.csv"), "x"));
+    platform::FileListBox list;
+    list.SetPattern(QStringLiteral("*.csv;*.txt"));
+    QVERIFY(list.SetPath(dir.path()));
+    list.setCurrentRow(0);
+    QCOMPARE(list.FileName(), QStringLiteral("b.csv"));
+    QVERIFY(WriteAll(dir.filePath("a.csv"), "x"));
+    QTRY_COMPARE(list.count(), 2);
+    QCOMPARE(list.FileName(), QStringLiteral("b.csv"));
+    QCOMPARE(list.ListIndex(), 1);
+    QVERIFY(QFile::remove(dir.filePath("b.csv")));
+    QTRY_COMPARE(list.count(), 1);
+    QCOMPARE(list.ListIndex(), -1);  // gone, so nothing is selected
+  }
+
+  // A second SIGINT or SIGTERM ends the process at once, with 130.
+  void secondSignalEndsAtOnce() {
+    if (qEnvironmentVariableIsSet("KORIMA_SIGNAL_CHILD")) {
+      platform::OnStopSignal([] {});
+      ::raise(SIGINT);  // the first waits for the event loop, which never runs here
+      ::raise(qEnvironmentVariableIntValue("KORIMA_SIGNAL_CHILD"));
+      ::_exit(0);
+    }
+    for (int second : {SIGINT, SIGTERM}) {
+      QProcess child;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert("KORIMA_SIGNAL_CHILD", QString::number(second));
+      child.setProcessEnvironment(env);
+      child.start(QCoreApplication::applicationFilePath(), {"secondSignalEndsAtOnce"});
+      QVERIFY(child.waitForFinished(10000));
+      QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(child.exitCode(), 130);
+    }
   }
 
   void fileListPattern() {

@@ -1,0 +1,96 @@
+#include "Net.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#if defined(Q_OS_UNIX)
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+namespace platform::net {
+
+// Touched on the application's thread only; the lookup thread holds a
+// reference so that the state outlives whoever started it.
+class Lookup {
+ public:
+  bool cancelled = false;
+  std::function<void(const LookupResult&)> done;
+};
+
+int SendDatagram(qintptr socket, const QByteArray& bytes, quint32 ipv4, quint16 port) {
+#if defined(Q_OS_UNIX)
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(ipv4);
+  for (;;) {
+    const ssize_t n = ::sendto(int(socket), bytes.constData(), size_t(bytes.size()), 0,
+                               reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (n == bytes.size()) return 0;
+    if (n >= 0) return EMSGSIZE;  // a datagram is never sent in part
+    if (errno != EINTR) return errno;
+  }
+#else
+  Q_UNUSED(socket); Q_UNUSED(bytes); Q_UNUSED(ipv4); Q_UNUSED(port);
+  return ENOSYS;
+#endif
+}
+
+namespace {
+LookupResult Resolve(const QByteArray& host) {
+  LookupResult r;
+#if defined(Q_OS_UNIX)
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* list = nullptr;
+  const int rc = ::getaddrinfo(host.constData(), nullptr, &hints, &list);
+  if (rc != 0) {
+    r.error = rc;
+    r.errorText = QString::fromLocal8Bit(rc == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(rc));
+    return r;
+  }
+  for (const addrinfo* a = list; a; a = a->ai_next)
+    if (a->ai_family == AF_INET) {
+      const quint32 ip = ntohl(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
+      if (!r.ipv4.contains(ip)) r.ipv4 << ip;
+    }
+  ::freeaddrinfo(list);
+  if (r.ipv4.isEmpty()) {
+    r.error = EAI_NONAME;
+    r.errorText = QString::fromLocal8Bit(::gai_strerror(EAI_NONAME));
+  }
+#else
+  Q_UNUSED(host);
+  r.error = -1;
+  r.errorText = QStringLiteral("no resolver");
+#endif
+  return r;
+}
+}  // namespace
+
+std::shared_ptr<Lookup> LookUpHost(const QString& host, std::function<void(const LookupResult&)> done) {
+  auto lookup = std::make_shared<Lookup>();
+  lookup->done = std::move(done);
+  std::thread([lookup, name = host.toUtf8()] {
+    const LookupResult result = Resolve(name);
+    if (QCoreApplication* app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(app, [lookup, result] {
+        if (!lookup->cancelled && lookup->done) lookup->done(result);
+      }, Qt::QueuedConnection);
+  }).detach();
+  return lookup;
+}
+
+void Cancel(const std::shared_ptr<Lookup>& lookup) {
+  if (!lookup) return;
+  lookup->cancelled = true;
+  lookup->done = nullptr;
+}
+
+}  // namespace platform::net

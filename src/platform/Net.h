@@ -1,0 +1,32 @@
+#pragma once
+// What the UDP link needs of the operating system beyond Qt's socket: a send
+// that reports the error the kernel returned, and host-name lookups that
+// report the resolver's own error and never hold up the event loop or the
+// end of the program.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace platform::net {
+
+// Sends one datagram to an IPv4 address on a bound UDP socket (its native
+// descriptor). Returns 0, or the errno that sendto gave.
+int SendDatagram(qintptr socket, const QByteArray& bytes, quint32 ipv4, quint16 port);
+
+struct LookupResult {
+  QList<quint32> ipv4;  // in the resolver's order
+  int error = 0;        // the resolver's code (getaddrinfo's), 0 when addresses were found
+  QString errorText;    // the resolver's own text for it
+};
+
+class Lookup;
+// Looks `host` up on a thread of its own; `done` runs later on the thread of
+// the application object, unless the lookup was cancelled first. The thread
+// is never waited for: a lookup that hangs costs nothing at exit.
+std::shared_ptr<Lookup> LookUpHost(const QString& host, std::function<void(const LookupResult&)> done);
+// `done` won't run. From the application's thread only.
+void Cancel(const std::shared_ptr<Lookup>& lookup);
+
+}  // namespace platform::net
