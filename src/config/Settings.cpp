@@ -35,6 +35,19 @@ bool WriteLine(platform::files::OutputFile& out, const SettingsValues& v) {
          out.Commit();
 }
 
+// The first of the documents folder, the home folder and the root folder
+// that the settings file can hold: a folder CP932 can't write would fail
+// every start with "File Write Error".
+QString DefaultWorkFolder() {
+  QStringList candidates{GetSpecialFolder(1, kDocumentsFolderId)};
+  candidates << platform::HomeFolder() << platform::RootFolder();
+  for (const QString& folder : candidates) {
+    QByteArray line;
+    if (!folder.isEmpty() && platform::files::FormatFields({folder}, line)) return folder;
+  }
+  return {};
+}
+
 SettingsValues ValuesOf(const SettingsRecord& s) {
   return {s.WorkFolder, s.LocalPort, s.RemoteHost, s.RemotePort, s.TitleLine, s.StartUpSize};
 }
@@ -94,8 +107,7 @@ void InitSettingsFile(const QString& reason, const MainWindowHooks& main) {
                        QStringLiteral("\r\n運用に適したﾌｫﾙﾀﾞを再設定してください"),
                    platform::vbOKOnly, QStringLiteral("File Read"));
 
-  Settings.WorkFolder =
-      main.IsVistaOrLater ? GetSpecialFolder(1, kDocumentsFolderId) : platform::ExeFolder();
+  Settings.WorkFolder = main.IsVistaOrLater ? DefaultWorkFolder() : platform::ExeFolder();
   Settings.TitleLine = 0;
   Settings.StartUpSize = 0;
   Settings.LocalPort = QString::fromLatin1(kDefaultLocalPort);
