@@ -5,16 +5,18 @@
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/Net.h"
 #include "platform/TextFiles.h"
 #include "platform/Ticks.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <cerrno>
+#include <algorithm>
 #include <exception>
+#include <iterator>
 
 namespace korima::link {
 
@@ -28,6 +30,9 @@ constexpr int kWaitsPerAttempt = 10;
 constexpr int kAttemptsPerLine = 5;
 constexpr qint16 kSepFirst = '0';
 constexpr qint16 kSepLast = '9';
+
+// The words a terminal answers with; each comes with a CR and nothing else.
+const QByteArray kReplyWords[] = {"ACK", "NAK", "BEL", "FUL"};
 
 const QString kAck = QStringLiteral("ACK");
 const QString kNak = QStringLiteral("NAK");
@@ -143,7 +148,8 @@ Link::Link(LinkView& view, platform::TickSource* ticks, QObject* parent)
 }
 
 Link::~Link() {
-  if (lookupId_ >= 0) QHostInfo::abortHostLookup(lookupId_);
+  platform::net::Cancel(lookup_);
+  Timer1_->Stop();  // a tick source of the caller's may outlive this link
   // Destroying the task frees a download that was parked mid-wait.
   parked_ = {};
   download_ = {};
@@ -156,7 +162,8 @@ void Link::cmdComm_Click(int index) {
     Communicating_ = false;
     view_.SetCommState(0);
     ShowStatus(1, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
-    if (!Downloading() || stopRequested_) return;
+    // A download that is already winding up keeps the outcome it has.
+    if (!Downloading() || stopRequested_ || stats_.outcome != Outcome::None) return;
     stopRequested_ = true;
     stats_.outcome = Outcome::Stopped;
     // A download parked in a wait winds up now, so that the window is really
@@ -178,11 +185,35 @@ void Link::cmdComm_Click(int index) {
     platform::MsgBox(QStringLiteral("ﾌｧｲﾙが選択されていません"));
     return;
   }
+  current_ = conversion_;
+  if (utf8Policy_ == Utf8Policy::Ask &&
+      !AskAboutUtf8(QDir::toNativeSeparators(view_.ListFolder() + u'/' + view_.ListFileName())))
+    return;
   Communicating_ = true;
   stopRequested_ = false;
   view_.SetCommState(1);
   download_ = DownloadFile();
   download_.Start();
+}
+
+// A UTF-8 file sent as it is arrives as garbage on the terminal: the user
+// chooses. False when the transfer is cancelled.
+bool Link::AskAboutUtf8(const QString& path) {
+  platform::files::InputFile file;
+  QByteArray head;
+  if (!file.Open(path) || !file.ReadHead(platform::kUtf8SniffBytes, head)) return true;  // the download says why
+  if (!platform::LooksLikeUtf8(head, file.Eof())) return true;
+  const int answer = platform::MsgBox(
+      QStringLiteral("<") + path + QStringLiteral(">\r\nこのﾌｧｲﾙはUTF-8で書かれています。\r\n") +
+          QStringLiteral("Shift-JISに変換して送信しますか？\r\n(いいえ: 変換せずにそのまま送信します)"),
+      platform::vbYesNoCancel | platform::vbQuestion, QStringLiteral("UTF-8"));
+  if (answer == platform::vbYes) current_ = LineConversion::Utf8ToCp932;
+  else if (answer == platform::vbNo) current_ = LineConversion::None;
+  else {
+    ShowStatus(0, QStringLiteral("送信を中止しました"));
+    return false;
+  }
+  return true;
 }
 
 // ---- the download ----------------------------------------------------------
@@ -194,6 +225,8 @@ Task<> Link::DownloadFile() {
     co_await RunDownload();
   } catch (const Stopped&) {
     stats_.outcome = Outcome::Stopped;  // the stop text is already the last line
+  } catch (const SendFailed&) {
+    stats_.outcome = Outcome::SocketError;  // its report is the last line
   } catch (const std::exception& e) {
     stats_.outcome = Outcome::FileError;
     ShowStatus(1, QStringLiteral("内部ｴﾗｰ: ") + QString::fromLocal8Bit(e.what()));
@@ -225,27 +258,42 @@ Task<> Link::RunDownload() {
   }
   OpenUDP();
   if (!Communicating_) co_return EndBecauseNotCommunicating();  // the report stays in the label
-  const QString host = Settings.RemoteHost.trimmed();
-  if (remoteAddr_.isNull() && !host.isEmpty()) co_await ResolveRemote(host);
+  // Shown before a lookup, so that a stop during one reads right.
   ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+  const QString host = Settings.RemoteHost.trimmed();
+  if (remoteAddr_.isNull() && !host.isEmpty()) {
+    co_await ResolveRemote(host);
+    if (!Communicating_) co_return EndBecauseNotCommunicating();
+  }
 
-  // Connection
+  // Connection: one "MASTER" per reply wait, whatever else the terminal says;
+  // every tick of the phase counts towards its time-out.
   QString reply;
-  qint64 connectTicks = 0;
   for (;;) {
     platform::SetMousePointer(platform::vbDefault);
     co_await Yield();
     if (!Communicating_) co_return EndBecauseNotCommunicating();
+    ++stats_.masters;
     co_await PutCommand(QStringLiteral("MASTER"));
-    reply = co_await GetReply();
-    if (reply == kAck) break;
-    connectTicks += TimerCount;
-    if (connectTimeoutTicks_ > 0 && connectTicks >= connectTimeoutTicks_) {
+    TimerCount = 0;
+    Timer1_->Start();
+    const qint64 before = stats_.connectTicks;
+    auto timedOut = [this, before] {
+      return connectTimeoutTicks_ > 0 && before + TimerCount >= connectTimeoutTicks_;
+    };
+    co_await Until{this, [this, &timedOut] { return RcvStr == kAck || TimerCount >= kReplyTicks || timedOut(); }};
+    Timer1_->Stop();
+    stats_.connectTicks = before + TimerCount;
+    if (RcvStr == kAck) break;
+    if (RcvStr.isEmpty()) ++stats_.silentWaits;
+    if (timedOut()) {
       stats_.outcome = Outcome::NoReply;
       ShowStatus(1, QStringLiteral("MASTER:") + kHandshakeTimeout);
       co_return;
     }
+    emit ProgressChanged();
   }
+  stats_.connected = true;
 
   // Opening the file
   platform::SetMousePointer(platform::vbHourglass);
@@ -272,10 +320,12 @@ Task<> Link::RunDownload() {
       ShowStatus(1, u'<' + FilePath + QStringLiteral("#1IN> ") + ErrorLine());
       co_return;
     }
-    const QByteArray packetData = convert_ ? convert_(line) : line;
+    const bool titleLine = Settings.TitleLine > 0 && LineNo == 1;
+    QByteArray packetData;
+    if (!PrepareLine(line, titleLine ? 0 : LineNo, packetData)) co_return;
     for (;;) {  // the same line again after an unexpected reply
       if (!Communicating_) co_return EndBecauseNotCommunicating();
-      if (Settings.TitleLine > 0 && LineNo == 1) {
+      if (titleLine) {
         reply = kAck;
         Sep = kSepLast;
         break;
@@ -315,9 +365,10 @@ Task<> Link::RunDownload() {
     emit ProgressChanged();
   }
 
-  // End
-  for (;;) {
+  // End: "END" again after a "NAK", after the pause a refused packet gets.
+  for (bool again = false;; again = true) {
     if (!Communicating_) co_return EndBecauseNotCommunicating();
+    if (again) co_await WaitTicks(kPauseTicks);
     co_await PutCommand(QStringLiteral("END"));
     reply = co_await GetReply();
     if (reply == kBel) { stats_.outcome = Outcome::Bel; ShowStatus(1, QStringLiteral("END:") + kHandshakeBel); co_return; }
@@ -340,33 +391,61 @@ void Link::EndBecauseNotCommunicating() {
   if (!lastErrorReport_.isEmpty() && lines.last() != lastErrorReport_) ShowStatus(1, lastErrorReport_);
 }
 
+// The line as it goes into the packet: converted where asked, and short
+// enough for one datagram. False, with the outcome and its status line, when
+// it can't go; `lineNo` 0 is a title line, which is never sent.
+bool Link::PrepareLine(const QByteArray& line, qint64 lineNo, QByteArray& out) {
+  out = line;
+  if (current_ == LineConversion::Utf8ToCp932) {
+    const QByteArray utf8 = lineNo <= 1 && line.startsWith(platform::kUtf8Bom) ? line.mid(3) : line;
+    qsizetype column = 0;
+    bool invalid = false;
+    if (!platform::Utf8ToCp932(utf8, out, column, invalid)) {
+      if (lineNo == 0) {  // not sent: only its length counts
+        out = line;
+        return true;
+      }
+      platform::Beep();
+      stats_.outcome = Outcome::FileError;
+      ShowStatus(1, QStringLiteral("ﾚｺｰﾄﾞ%1:%2文字目 ").arg(lineNo).arg(column) +
+                        (invalid ? QStringLiteral("UTF-8として読めないﾊﾞｲﾄがあります")
+                                 : QStringLiteral("Shift-JISに変換できない文字があります")));
+      return false;
+    }
+  }
+  if (lineNo > 0 && out.size() > kLongestLine) {
+    platform::Beep();
+    stats_.outcome = Outcome::FileError;
+    ShowStatus(1, QStringLiteral("ﾚｺｰﾄﾞ%1:1行が長すぎます %2ﾊﾞｲﾄ(上限%3ﾊﾞｲﾄ)")
+                      .arg(lineNo).arg(out.size()).arg(kLongestLine));
+    return false;
+  }
+  return true;
+}
+
 // A host name is looked up without blocking the window: the download waits
 // for the answer like for any reply, and the stop button ends that wait.
 Task<> Link::ResolveRemote(const QString& host) {
   lookupDone_ = false;
-  lookupId_ = QHostInfo::lookupHost(host, this, SLOT(HostFound(QHostInfo)));
+  lookup_ = platform::net::LookUpHost(host, [this, host](const platform::net::LookupResult& r) {
+    lookup_.reset();
+    lookupDone_ = true;
+    if (r.error != 0) {
+      // The resolver's own code and text, with the name it could not find.
+      platform::RaiseError(r.error, host + QStringLiteral(": ") + r.errorText);
+      ReportError(SocketStep::Lookup);
+    } else {
+      remoteAddr_ = QHostAddress(r.ipv4.first());
+    }
+    Wake();
+  });
   co_await Until{this, [this] { return lookupDone_; }};
-  // An unresolvable host shows up as a failed send, as each send reports it.
   remoteIsBroadcast_ = IsBroadcast(remoteAddr_);
 }
 
-void Link::HostFound(const QHostInfo& info) {
-  if (info.lookupId() != lookupId_) return;  // an aborted lookup's late answer
-  lookupId_ = -1;
-  for (const QHostAddress& a : info.addresses())
-    if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-      remoteAddr_ = a;
-      break;
-    }
-  lookupDone_ = true;
-  Wake();
-}
-
 void Link::WrapUp() {
-  if (lookupId_ >= 0) {
-    QHostInfo::abortHostLookup(lookupId_);
-    lookupId_ = -1;
-  }
+  platform::net::Cancel(lookup_);
+  lookup_.reset();
   Timer1_->Stop();  // a stop can leave a wait without its own Stop
   view_.SetProgressVisible(false);
   Communicating_ = false;
@@ -387,11 +466,11 @@ void Link::OpenUDP() {
   qint64 localPort = 0;
   if (!ParseInteger(Settings.LocalPort, localPort) || localPort < 0 || localPort > 65535) {
     platform::RaiseOsError(platform::InvalidArgumentError());
-    return ReportError();
+    return ReportError(SocketStep::Bind);
   }
   if (!Winsock1_.bind(QHostAddress(QHostAddress::AnyIPv4), quint16(localPort))) {
     RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
-    return ReportError();
+    return ReportError(SocketStep::Bind);
   }
 
   // A literal address needs no lookup; a name is looked up by the download.
@@ -401,7 +480,7 @@ void Link::OpenUDP() {
   qint64 remotePort = 0;
   if (!ParseInteger(Settings.RemotePort, remotePort)) {
     platform::RaiseOsError(platform::InvalidArgumentError());
-    return ReportError();
+    return ReportError(SocketStep::RemotePort);
   }
   remotePort_ = remotePort;
 }
@@ -420,10 +499,13 @@ Task<> Link::Yield() {
   }
 }
 
+// A send that fails ends the download at once with its report: waiting for
+// a reply to a datagram that never left helps nobody.
 Task<> Link::PutCommand(const QString& text) {
   co_await Yield();
   RcvStr.clear();
   SendDatagram(platform::ToCp932(text) + '\r');
+  if (std::exchange(sendFailed_, false) && Downloading()) throw SendFailed{};
 }
 
 Task<> Link::PutPacket(QByteArray& SndStr, qint16 Sep) {
@@ -432,25 +514,30 @@ Task<> Link::PutPacket(QByteArray& SndStr, qint16 Sep) {
   co_await Yield();
   RcvStr.clear();
   SendDatagram(SndStr + '\r');
+  if (std::exchange(sendFailed_, false) && Downloading()) throw SendFailed{};
 }
 
 void Link::SendDatagram(const QByteArray& bytes) {
+  sendFailed_ = true;
   if (Winsock1_.state() != QAbstractSocket::BoundState) {
     platform::RaiseOsError(ENOTCONN);
-    return ReportError();
+    return ReportError(SocketStep::Send);
   }
   if (remoteAddr_.isNull()) {
     platform::RaiseOsError(platform::DestinationRequiredError());
-    return ReportError();
+    return ReportError(SocketStep::Send);
   }
   if (remotePort_ <= 0 || remotePort_ > 65535) {
     platform::RaiseOsError(platform::InvalidArgumentError());
-    return ReportError();
+    return ReportError(SocketStep::Send);
   }
-  if (Winsock1_.writeDatagram(bytes, remoteAddr_, quint16(remotePort_)) != bytes.size()) {
-    RaiseSocketError(Winsock1_.error(), Winsock1_.errorString());
-    return ReportError();
+  // The kernel's own error, which Qt's socket would fold into a few of its own.
+  if (const int e = platform::net::SendDatagram(Winsock1_.socketDescriptor(), bytes, remoteAddr_.toIPv4Address(),
+                                                quint16(remotePort_))) {
+    platform::RaiseOsError(e);
+    return ReportError(SocketStep::Send);
   }
+  sendFailed_ = false;
 }
 
 bool Link::FromRemote(const QHostAddress& sender) const {
@@ -473,12 +560,16 @@ void Link::ReadDatagrams() {
   Wake();
 }
 
+// A reply is one of the four words and its CR, nothing else. Anything else
+// from the terminal's address (a bare word, CR LF, NUL, junk, an empty
+// datagram) is dropped as if nothing had come, and the wait goes on: taken
+// for a word it would acknowledge a line the terminal never stored, taken
+// as an odd reply it would make the next command go out at once, for ever.
 void Link::Winsock1_DataArrival(const QByteArray& datagram) {
-  if (datagram.isEmpty()) return;  // carries no reply, like a datagram from elsewhere
-  const QString text = platform::FromCp932(datagram);
-  // A reply is a word and its CR. Anything else ("ACK" + LF, blank or NUL) is
-  // kept whole, so it equals no reply word: an unexpected reply.
-  RcvStr = datagram.endsWith('\r') ? text.left(datagram.size() - 1) : text;
+  if (datagram.size() != 4 || datagram[3] != '\r') return;
+  const QByteArray word = datagram.left(3);
+  if (std::find(std::begin(kReplyWords), std::end(kReplyWords), word) == std::end(kReplyWords)) return;
+  RcvStr = QString::fromLatin1(word);
   Wake();
 }
 
@@ -510,7 +601,8 @@ void Link::ShowStatus(int mode, const QString& text) {
   emit StatusShown(text);
 }
 
-void Link::ReportError() {
+void Link::ReportError(SocketStep step) {
+  stats_.socketStep = step;
   lastErrorReport_ = QString::number(platform::Err().Number) +
                      QStringLiteral(" UDP設定に問題がないか確認してください。 ") + platform::Err().Description;
   view_.SetStatusText(lastErrorReport_);

@@ -7,14 +7,17 @@
 
 #include <QByteArray>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QObject>
 #include <QUdpSocket>
 #include <coroutine>
 #include <functional>
+#include <memory>
 
 namespace platform {
 class TickSource;
+namespace net {
+class Lookup;
+}
 }
 
 namespace korima::link {
@@ -23,6 +26,9 @@ namespace korima::link {
 enum class Outcome { None, Complete, Nak, NoReply, Bel, Ful, FileError, SocketError, Stopped };
 const char* OutcomeName(Outcome outcome);
 
+// Which step a socket error came from.
+enum class SocketStep { None, Bind, RemotePort, Lookup, Send };
+
 // Figures of the last download, for callers that report on it.
 struct DownloadStats {
   qint64 fileBytes = 0;    // the file's size
@@ -30,8 +36,22 @@ struct DownloadStats {
   qint64 linesSent = 0;    // lines the terminal acknowledged (a title line is not sent)
   qint64 packetsSent = 0;  // data packets put on the wire, repeats included
   qint64 silentWaits = 0;  // reply waits that ended with nothing received
+  qint64 masters = 0;      // "MASTER" commands sent
+  qint64 connectTicks = 0; // ticks spent waiting for the terminal to answer "MASTER"
+  bool connected = false;  // the terminal answered "MASTER"
+  SocketStep socketStep = SocketStep::None;
   Outcome outcome = Outcome::None;
 };
+
+// Lines travel as the file's bytes, or converted from UTF-8 to CP932.
+enum class LineConversion { None, Utf8ToCp932 };
+// What the start button does with a UTF-8 file: ask (the window), or keep
+// the conversion set by the caller.
+enum class Utf8Policy { Ask, AsSet };
+
+// The longest line one datagram carries: 65,507 bytes of UDP payload less
+// the six bytes of the frame.
+inline constexpr qsizetype kLongestLine = 65507 - 6;
 
 class Link : public QObject {
   Q_OBJECT
@@ -47,10 +67,11 @@ class Link : public QObject {
   bool Downloading() const { return download_.Valid() && !download_.Done(); }
   const DownloadStats& Stats() const { return stats_; }
 
-  // For the console program: each line may be converted before it is framed
-  // (the window sends the file's own bytes), and the "MASTER" phase may be
+  // Each line may be converted before it is framed; the window asks for a
+  // UTF-8 file, the console program decides itself. The "MASTER" phase may be
   // bounded (0: repeat until stopped, as the window does).
-  void SetLineConverter(std::function<QByteArray(const QByteArray&)> convert) { convert_ = std::move(convert); }
+  void SetLineConversion(LineConversion conversion) { conversion_ = conversion; }
+  void SetUtf8Policy(Utf8Policy policy) { utf8Policy_ = policy; }
   void SetConnectTimeoutTicks(qint64 ticks) { connectTimeoutTicks_ = ticks; }
 
   void OpenUDP();
@@ -75,24 +96,24 @@ class Link : public QObject {
   void DownloadEnded();
   // Every status text as it is shown: the line added (mode 1) or the new text (mode 0).
   void StatusShown(const QString& text);
+  // After each acknowledged line, and after each "MASTER" that went unanswered.
   void ProgressChanged();
-
- private slots:
-  // A string-based slot: aborting a lookup made with a functor leaks it in Qt 6.4.
-  void HostFound(const QHostInfo& info);
 
  private:
   struct Until;
   struct NextPass;
   struct Stopped {};
+  struct SendFailed {};
 
   Task<> DownloadFile();
   Task<> RunDownload();
   Task<> ResolveRemote(const QString& host);
+  bool AskAboutUtf8(const QString& path);
+  bool PrepareLine(const QByteArray& line, qint64 lineNo, QByteArray& out);
   void EndBecauseNotCommunicating();
   void WrapUp();
   Task<> Yield();
-  void ReportError();
+  void ReportError(SocketStep step);
   void SendDatagram(const QByteArray& bytes);
   void ReadDatagrams();
   bool FromRemote(const QHostAddress& sender) const;
@@ -113,11 +134,14 @@ class Link : public QObject {
   bool remoteIsBroadcast_ = false;
   qint64 remotePort_ = -1;
   qint64 progressMax_ = 0;
-  int lookupId_ = -1;
+  std::shared_ptr<platform::net::Lookup> lookup_;
   bool lookupDone_ = false;
+  bool sendFailed_ = false;
 
   DownloadStats stats_;
-  std::function<QByteArray(const QByteArray&)> convert_;
+  LineConversion conversion_ = LineConversion::None;
+  LineConversion current_ = LineConversion::None;  // this download's
+  Utf8Policy utf8Policy_ = Utf8Policy::Ask;
   qint64 connectTimeoutTicks_ = 0;
 
   Task<> download_;

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QUdpSocket>
 #include <QtTest>
+#include <functional>
 
 class FakeView : public korima::link::LinkView {
  public:
@@ -50,9 +51,11 @@ class ManualTicks : public platform::TickSource {
   bool running = false;
 };
 
-// Answers each datagram with the next scripted reply ("" stays silent), from its own address.
+// Answers each datagram with the next scripted reply ("" stays silent), from
+// its own address; or, with `answer` set, with what that makes of the datagram.
 class ScriptedPeer : public QObject {
  public:
+  std::function<QByteArray(const QByteArray&)> answer;
   explicit ScriptedPeer(const QHostAddress& address = QHostAddress::LocalHost) {
     QObject::connect(&socket, &QUdpSocket::readyRead, this, [this] {
       while (socket.hasPendingDatagrams()) {
@@ -62,8 +65,10 @@ class ScriptedPeer : public QObject {
         d.truncate(socket.readDatagram(d.data(), d.size(), &from, &port));
         received << d;
         lastPort = port;
-        const QByteArray reply = replies.isEmpty() ? QByteArray() : replies.takeFirst();
-        if (!reply.isEmpty()) socket.writeDatagram(reply, from, port);
+        // A null answer stays silent; an empty one is an empty datagram.
+        QByteArray reply = answer ? answer(d) : replies.isEmpty() ? QByteArray() : replies.takeFirst();
+        if (!answer && reply.isEmpty()) reply = QByteArray();
+        if (!reply.isNull()) socket.writeDatagram(reply.isEmpty() ? QByteArray("") : reply, from, port);
       }
     });
     bound = socket.bind(address, 0);
