@@ -9,6 +9,7 @@
 #include "ui_frmMain.h"
 
 #include <QCloseEvent>
+#include <QShortcut>
 #include <climits>
 
 namespace korima::app {
@@ -30,6 +31,10 @@ frmMain::frmMain(platform::TickSource* ticks, QWidget* parent)
   connect(ui_->cmdSetting, &QPushButton::clicked, this, &frmMain::cmdSetting_Click);
   connect(ui_->cmdInfo, &QPushButton::clicked, this, &frmMain::cmdInfo_Click);
   connect(ui_->File1, &QListWidget::itemDoubleClicked, this, &frmMain::File1_DblClick);
+  // F5 re-reads the list, as a double-click on the background does.
+  auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
+  refresh->setContext(Qt::WindowShortcut);
+  connect(refresh, &QShortcut::activated, this, &frmMain::Form_DblClick);
 }
 
 frmMain::~frmMain() {

@@ -69,8 +69,10 @@ QString UsageText() {
       "  --title-line           line 1 of each file is a title and is not sent\n"
       "  --no-title-line        line 1 of each file is data\n"
       "  --settings FILE        read this settings file instead\n"
-      "  --encoding ENC         cp932 (default: the file's bytes as they are) or utf-8\n"
-      "                         (each line converted to CP932; checked before anything is sent)\n"
+      "  --encoding ENC         auto (default): a UTF-8 file is converted to CP932, anything\n"
+      "                         else is sent as it is; cp932: the file's bytes as they are;\n"
+      "                         utf-8: every file converted. Conversions are checked before\n"
+      "                         anything is sent\n"
       "  --connect-timeout S    give up the \"MASTER\" phase after S seconds (default 0: never)\n"
       "  --progress=MODE        auto (default), bar, lines or none\n"
       "  -q, --quiet            print only failures\n"
@@ -113,15 +115,7 @@ std::optional<int> Sender::Start() {
   if (auto code = CheckFiles()) return code;
   if (progress_ == Progress::Auto) progress_ = errIsTerminal_ ? Progress::Bar : Progress::Lines;
   if (connectTimeout_ > 0) link_->SetConnectTimeoutTicks(qint64(std::ceil(connectTimeout_ * 100)));
-  if (utf8_)
-    link_->SetLineConverter([this](const QByteArray& line) {
-      QByteArray cp932;
-      qsizetype column = 0;
-      bool invalid = false;
-      const bool bom = std::exchange(firstLine_, false) && line.startsWith("\xEF\xBB\xBF");
-      platform::Utf8ToCp932(bom ? line.mid(3) : line, cp932, column, invalid);  // checked before the run
-      return cp932;
-    });
+  link_->SetUtf8Policy(link::Utf8Policy::AsSet);
   StartNextFile();
   return std::nullopt;
 }
@@ -131,7 +125,7 @@ std::optional<int> Sender::ParseArguments() {
   p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
   const QCommandLineOption help({"h", "help"}, ""), version("version", ""), host("host", "", "HOST"),
       port("port", "", "N"), localPort("local-port", "", "N"), title("title-line", ""),
-      noTitle("no-title-line", ""), settings("settings", "", "FILE"), encoding("encoding", "", "ENC", "cp932"),
+      noTitle("no-title-line", ""), settings("settings", "", "FILE"), encoding("encoding", "", "ENC", "auto"),
       timeout("connect-timeout", "", "S", "0"), progress("progress", "", "MODE", "auto"),
       quiet({"q", "quiet"}, ""), json("json", "");
   p.addOptions({help, version, host, port, localPort, title, noTitle, settings, encoding, timeout, progress, quiet, json});
@@ -154,6 +148,7 @@ std::optional<int> Sender::ParseArguments() {
   if (p.isSet(host)) {
     host_ = p.value(host).trimmed();
     if (host_->isEmpty()) return usage(QStringLiteral("--host needs a host name or address"));
+    hostFromOption_ = true;
   }
   if (p.isSet(port)) {
     port_ = p.value(port).trimmed();
@@ -167,11 +162,17 @@ std::optional<int> Sender::ParseArguments() {
   if (p.isSet(title) && p.isSet(noTitle)) return usage(QStringLiteral("--title-line and --no-title-line exclude each other"));
   if (p.isSet(title)) titleLine_ = 1;
   if (p.isSet(noTitle)) titleLine_ = 0;
-  if (p.isSet(settings)) settingsFile_ = p.value(settings);
+  if (p.isSet(settings)) {
+    settingsFile_ = p.value(settings);
+    if (settingsFile_->isEmpty()) return usage(QStringLiteral("--settings needs a file name"));
+  }
+  for (const QString& f : files_)
+    if (f.isEmpty()) return usage(QStringLiteral("an empty FILE name"));
   const QString enc = p.value(encoding).toLower();
-  if (enc == "utf-8" || enc == "utf8") utf8_ = true;
-  else if (enc != "cp932" && enc != "shift_jis" && enc != "sjis")
-    return usage(QStringLiteral("bad value for --encoding: \"%1\" (cp932 or utf-8)").arg(p.value(encoding)));
+  if (enc == "auto") encoding_ = Encoding::Auto;
+  else if (enc == "utf-8" || enc == "utf8") encoding_ = Encoding::Utf8;
+  else if (enc == "cp932" || enc == "shift_jis" || enc == "sjis") encoding_ = Encoding::Cp932;
+  else return usage(QStringLiteral("bad value for --encoding: \"%1\" (auto, cp932 or utf-8)").arg(p.value(encoding)));
   bool ok = false;
   connectTimeout_ = p.value(timeout).toDouble(&ok);
   if (!ok || !(connectTimeout_ >= 0) || connectTimeout_ > 1e7)
@@ -221,12 +222,20 @@ std::optional<int> Sender::ApplySettings() {
     Say(kProgram + QStringLiteral(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(path));
     return kExitUsage;
   }
+  // The window writes the built-in address on its first start; nobody chose it.
+  if (!hostFromOption_ && Settings.RemoteHost.trimmed() == QLatin1String(config::kDefaultRemoteHost)) {
+    Say(kProgram + QStringLiteral(": the settings file (%1) still holds the built-in address %2, which nobody has "
+                                  "set up: to send there, confirm it with --host %2")
+                       .arg(path, QLatin1String(config::kDefaultRemoteHost)));
+    return kExitUsage;
+  }
   return std::nullopt;
 }
 
 // Every file is checked before anything is sent: a run that can't finish
-// for a reason known now doesn't start.
+// for a reason known now doesn't start. What is converted is checked whole.
 std::optional<int> Sender::CheckFiles() {
+  conversions_.clear();
   for (const QString& name : files_) {
     const QFileInfo info(name);
     auto fail = [&](const QString& why) {
@@ -237,11 +246,20 @@ std::optional<int> Sender::CheckFiles() {
     platform::files::InputFile in;
     if (!in.Open(name)) return fail(platform::Err().Description);
     if (info.size() == 0) return fail(platform::OsErrorText(platform::NoDataError()) + QStringLiteral(" (empty file)"));
-    if (!utf8_) continue;
+    bool convert = encoding_ == Encoding::Utf8;
+    if (encoding_ == Encoding::Auto) {
+      QByteArray head;
+      if (!in.ReadHead(platform::kUtf8SniffBytes, head)) return fail(platform::Err().Description);
+      convert = platform::LooksLikeUtf8(head, in.Eof());
+      if (convert && !quiet_) Say(kProgram + QStringLiteral(": ") + name + QStringLiteral(": UTF-8: converted to Shift-JIS (CP932)"));
+      if (convert && !in.Open(name)) return fail(platform::Err().Description);
+    }
+    conversions_ << (convert ? link::LineConversion::Utf8ToCp932 : link::LineConversion::None);
+    if (!convert) continue;
     QByteArray line;
     for (qint64 lineNo = 1; !in.Eof(); ++lineNo) {
       if (!in.LineInput(line)) return fail(platform::Err().Description);
-      if (lineNo == 1 && line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);
+      if (lineNo == 1 && line.startsWith(platform::kUtf8Bom)) line.remove(0, 3);
       if (lineNo == 1 && Settings.TitleLine > 0) continue;  // a title line is never sent
       QByteArray cp932;
       qsizetype column = 0;
@@ -250,6 +268,9 @@ std::optional<int> Sender::CheckFiles() {
         return fail(QStringLiteral("line %1, column %2: %3").arg(lineNo).arg(column)
                         .arg(invalid ? QStringLiteral("not valid UTF-8")
                                      : QStringLiteral("a character that Shift-JIS (CP932) cannot represent")));
+      if (cp932.size() > link::kLongestLine)
+        return fail(QStringLiteral("line %1: %2 bytes, longer than one datagram carries (%3)")
+                        .arg(lineNo).arg(cp932.size()).arg(link::kLongestLine));
     }
   }
   return std::nullopt;
@@ -258,9 +279,10 @@ std::optional<int> Sender::CheckFiles() {
 void Sender::StartNextFile() {
   if (finished_) return;
   if (next_ >= files_.size()) return Finish(kExitComplete);
+  if (interrupted_) return Finish(kExitInterrupted);  // files are left that were never sent
+  link_->SetLineConversion(conversions_.value(next_, link::LineConversion::None));
   current_ = QFileInfo(files_[next_++]).absoluteFilePath();
   status_.clear();
-  firstLine_ = true;
   clock_.start();
   link_->cmdComm_Click(0);
 }
@@ -269,7 +291,8 @@ QString Sender::ListFolder() const { return QFileInfo(current_).absolutePath(); 
 QString Sender::ListFileName() const { return QFileInfo(current_).fileName(); }
 
 void Sender::OnStatus(const QString& text) {
-  if (quiet_) return;
+  if (quiet_ || interrupted_) return;  // after a signal, only the line that says so
+  if (link_->Stats().socketStep != link::SocketStep::None) return;  // OnEnded says it, with what it was about
   if (IsProgressText(text)) {
     if (progress_ == Progress::Lines) Say(text);
     return;  // a bar draws it, or nothing does
@@ -279,7 +302,20 @@ void Sender::OnStatus(const QString& text) {
 }
 
 void Sender::OnProgress() {
-  if (!quiet_ && progress_ == Progress::Bar) DrawBar();
+  if (quiet_ || interrupted_ || progress_ != Progress::Bar) return;
+  if (link_->Stats().connected) DrawBar();
+  else DrawWaiting();
+}
+
+// While "MASTER" is repeated: how long, and how often, so that a wrong
+// address or a terminal not in its receive mode shows at a glance.
+void Sender::DrawWaiting() {
+  const link::DownloadStats& s = link_->Stats();
+  err_.write(QStringLiteral("\rwaiting for the terminal: %1 s, MASTER sent %2 times\x1b[K")
+                 .arg(qint64(clock_.elapsed() / 1000))
+                 .arg(s.masters)
+                 .toUtf8());
+  barShown_ = true;
 }
 
 // One line, redrawn in place: bytes, lines, rate.
@@ -318,11 +354,32 @@ void Sender::PrintJson(const QString& file, qint64 bytes, const link::DownloadSt
   out_.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
 }
 
+// A socket error names what it was about: the window shows its settings
+// beside it, the console has only this line.
+QString Sender::FailureLine(const QString& status) const {
+  switch (link_->Stats().socketStep) {
+    case link::SocketStep::Bind: return status + QStringLiteral(" (local port %1)").arg(Settings.LocalPort.trimmed());
+    case link::SocketStep::RemotePort:
+    case link::SocketStep::Send:
+      return status + QStringLiteral(" (%1:%2)").arg(Settings.RemoteHost.trimmed(), Settings.RemotePort.trimmed());
+    case link::SocketStep::Lookup:
+    case link::SocketStep::None: break;
+  }
+  return status;
+}
+
 void Sender::OnEnded() {
   const link::DownloadStats& s = link_->Stats();
   ClearBar();
-  const QString last = LastLine(status_);
-  if (quiet_ && s.outcome != Outcome::Complete) Say(last);
+  QString last = LastLine(status_);
+  if (s.outcome == Outcome::Stopped) {
+    last = QStringLiteral("interrupted by a signal");
+    Say(kProgram + QStringLiteral(": ") + last);
+  } else if (s.outcome == Outcome::SocketError) {
+    Say(FailureLine(last));
+  } else if (quiet_ && s.outcome != Outcome::Complete) {
+    Say(last);
+  }
   if (json_) PrintJson(files_[next_ - 1], s.fileBytes, &s, link::OutcomeName(s.outcome), last,
                        clock_.nsecsElapsed() / 1e9);
   if (s.outcome != Outcome::Complete) return Finish(ExitCodeOf(s.outcome));
@@ -330,12 +387,11 @@ void Sender::OnEnded() {
 }
 
 void Sender::Interrupt() {
-  if (finished_) return;
-  if (link_->Downloading()) {
-    link_->cmdComm_Click(1);  // winds up at once; OnEnded reports the stop
-    return;
-  }
-  Finish(kExitInterrupted);
+  if (finished_ || interrupted_) return;
+  interrupted_ = true;
+  // A download winds up at once and OnEnded reports it; between two files
+  // the next one is not started, and a run whose files all completed ends 0.
+  if (link_->Communicating()) link_->cmdComm_Click(1);
 }
 
 void Sender::Finish(int code) {

@@ -45,7 +45,8 @@ class Sender : public QObject, private link::LinkView {
   // the run ends before any download (help, usage, settings, unreadable or
   // unconvertible files); otherwise Finished() follows.
   std::optional<int> Start();
-  // SIGINT or SIGTERM: stops like the stop button, then finishes with 130.
+  // SIGINT or SIGTERM: stops like the stop button, then finishes with 130,
+  // unless every file had already completed.
   void Interrupt();
 
   link::Link& Link() { return *link_; }
@@ -55,6 +56,7 @@ class Sender : public QObject, private link::LinkView {
 
  private:
   enum class Progress { Auto, Bar, Lines, None };
+  enum class Encoding { Auto, Cp932, Utf8 };
 
   std::optional<int> ParseArguments();
   std::optional<int> ApplySettings();
@@ -65,7 +67,9 @@ class Sender : public QObject, private link::LinkView {
   void OnEnded();
   void Finish(int code);
   void Say(const QString& line);
+  QString FailureLine(const QString& status) const;
   void DrawBar();
+  void DrawWaiting();
   void ClearBar();
   void PrintJson(const QString& file, qint64 bytes, const link::DownloadStats* stats, const char* outcome,
                  const QString& status, double seconds);
@@ -94,8 +98,10 @@ class Sender : public QObject, private link::LinkView {
   Progress progress_ = Progress::Auto;
   bool quiet_ = false;
   bool json_ = false;
-  bool utf8_ = false;
+  Encoding encoding_ = Encoding::Auto;
+  QList<link::LineConversion> conversions_;  // per file, decided before anything is sent
   double connectTimeout_ = 0;
+  bool hostFromOption_ = false;
 
   // Run
   int next_ = 0;
@@ -103,7 +109,7 @@ class Sender : public QObject, private link::LinkView {
   QString status_;
   QElapsedTimer clock_;
   bool barShown_ = false;
-  bool firstLine_ = true;
+  bool interrupted_ = false;
   bool finished_ = false;
 };
 

@@ -7,15 +7,22 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+  // Only the program's own lines reach the user: Qt's warnings are not among them.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  });
   QCoreApplication app(argc, argv);
+  // The descriptors themselves, unbuffered: each JSON object and status line
+  // reaches a pipe as it is written, not when the program ends.
   QFile out, err;
-  out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-  err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+  out.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
+  err.open(2, QIODevice::WriteOnly | QIODevice::Unbuffered);
 
   korima::send::Sender sender(app.arguments(), out, err, platform::StandardErrorIsTerminal());
   platform::OnStopSignal([&sender] { sender.Interrupt(); });
   QObject::connect(&sender, &korima::send::Sender::Finished, &app, [](int code) { QCoreApplication::exit(code); },
                    Qt::QueuedConnection);
-  if (auto code = sender.Start()) return *code;
-  return app.exec();
+  if (auto code = sender.Start()) platform::EndProgram(*code);
+  // Ended without waiting for a host lookup that may still hang in its thread.
+  platform::EndProgram(app.exec());
 }

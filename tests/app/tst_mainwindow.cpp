@@ -59,6 +59,7 @@ class TestMainWindow : public QObject {
     platform::SetMsgBoxHandler([&](const platform::MsgBoxCall& c) {
       rec.boxes << c;
       for (QWidget* w : QApplication::topLevelWidgets()) windowShownBeforeBox |= w->isVisible();
+      return int(platform::vbOK);
     });
     frmMain w(&ticks_);
     w.Form_Load();
@@ -139,11 +140,22 @@ class TestMainWindow : public QObject {
     frmMain w(&ticks_);
     w.Form_Load();
     QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
+    w.Form().File1->setCurrentRow(1);
+    // A file copied into the folder shows by itself; the selection stays.
     WriteAll(work_ + "/new.csv", "y\r\n");
-    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
-    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(100, 395));  // the window's background
-    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv", "new.csv"}));
+    QTRY_COMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv", "new.csv"}));
+    QCOMPARE(w.Form().File1->FileName(), QStringLiteral("b.csv"));
     QFile::remove(work_ + "/new.csv");
+    QTRY_COMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
+    // A double-click on the window's background and F5 re-read the list.
+    w.Form().File1->clear();
+    QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(100, 395));
+    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
+    w.Form().File1->clear();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F5);
+    QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
   }
 
   void progressBeyondTwoGiB() {
