@@ -1,46 +1,28 @@
 // korima-bench: downloads into the terminal simulator on loopback with the
 // program's real 10 ms ticks and prints throughput against the protocol's
-// limit, CPU use of the sending side, and peak memory for a small and a huge file.
-#include "config/Settings.h"
-#include "link/Link.h"
-#include "link/LinkView.h"
-#include "platform/Dialogs.h"
+// limit, CPU use of the sending side, peak memory for a small and a huge file,
+// and the same for korima-send serving many cradles at once.
+#include "link/Download.h"
 #include "platform/Process.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-using korima::link::Link;
+using korima::link::Download;
 
 namespace {
-
-class BenchView : public korima::link::LinkView {
- public:
-  QString StatusText() const override { return status; }
-  void SetStatusText(const QString& t) override {
-    status = t;
-    if (t.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ済み"))) ++acked;
-  }
-  void SetCommState(int) override {}
-  QString ListFolder() const override { return folder; }
-  QString ListFileName() const override { return name; }
-  int ListIndex() const override { return 0; }
-  void SetProgressMax(qint64) override {}
-  void SetProgressValue(qint64) override {}
-  void SetProgressVisible(bool) override {}
-  QString status, folder, name;
-  int acked = 0;
-};
 
 QTextStream out(stdout);
 
@@ -49,36 +31,53 @@ QTextStream out(stdout);
 // goes with the benchmark when the benchmark is killed outright.
 bool g_interrupted = false;
 
+QString Tool(const QString& relative) { return QCoreApplication::applicationDirPath() + "/../" + relative; }
 
-// Starts the simulator on a free loopback port.
-bool StartSimulator(QProcess& sim, quint16& port, const QString& outFile) {
-  const QString exe = QCoreApplication::applicationDirPath() + "/../tools/korima-terminal-sim";
+// Starts the simulator, `cradles` of them from 127.0.0.2 (one: 127.0.0.1), on a free port.
+bool StartSimulator(QProcess& sim, quint16& port, const QString& outFile, int cradles = 1) {
   for (int attempt = 0; attempt < 20; ++attempt) {
     QUdpSocket probe;
     if (!probe.bind(QHostAddress::LocalHost, 0)) continue;
     port = probe.localPort();
     probe.close();
     platform::EndWithParent(sim);
-    sim.start(exe, {"--host", "127.0.0.1", "--port", QString::number(port), "--out", outFile});
-    if (sim.waitForReadyRead(3000) && sim.readAll().contains("listening")) return true;
+    QStringList args{"--port", QString::number(port), "--out", outFile};
+    if (cradles > 1) args << "--cradles" << QString::number(cradles);
+    sim.start(Tool("tools/korima-terminal-sim"), args);
+    QElapsedTimer t;
+    t.start();
+    QByteArray said;
+    while (t.elapsed() < 3000 && said.count("listening") < cradles && sim.waitForReadyRead(3000)) said += sim.readAll();
+    if (said.count("listening") == cradles) return true;
     sim.kill();
     sim.waitForFinished();
   }
   return false;
 }
 
-// Sends `lines` lines of `path` (all of it when 0) and returns the wall seconds taken.
-double Send(BenchView& view, Link& link, const QString& path, int lines) {
-  view.folder = QFileInfo(path).absolutePath();
-  view.name = QFileInfo(path).fileName();
-  view.acked = 0;
-  QSignalSpy ended(&link, &Link::DownloadEnded);
+void StopSimulator(QProcess& sim) {
+  sim.kill();
+  sim.waitForFinished();
+}
+
+korima::link::DownloadOptions To(quint16 port, const QString& file) {
+  korima::link::DownloadOptions o;
+  o.localPort = "0";
+  o.remoteHost = "127.0.0.1";
+  o.remotePort = QString::number(port);
+  o.filePath = file;
+  return o;
+}
+
+// Sends `lines` lines of the file (all of it when 0) and returns the wall seconds taken.
+double Send(Download& d, const korima::link::DownloadOptions& o, int lines) {
+  QSignalSpy ended(&d, &Download::Ended);
   QElapsedTimer wall;
   wall.start();
-  link.cmdComm_Click(0);
+  d.Start(o);
   while (ended.isEmpty()) {
     ended.wait(50);
-    if (((lines > 0 && view.acked >= lines) || g_interrupted) && link.Communicating()) link.cmdComm_Click(1);
+    if (((lines > 0 && d.Result().linesSent >= lines) || g_interrupted) && d.Running()) d.Stop();
   }
   return wall.nsecsElapsed() / 1e9;
 }
@@ -92,6 +91,12 @@ void WriteLines(const QString& path, qint64 bytes) {
   qint64 written = 0;
   while (written + chunk.size() <= bytes) written += f.write(chunk);
   while (written + line.size() <= bytes) written += f.write(line);
+}
+
+void WriteShortLines(const QString& path, int lines) {
+  QFile f(path);
+  f.open(QIODevice::WriteOnly);
+  for (int i = 0; i < lines; ++i) f.write("4901234567894,\x83\x7b\x81\x5b\x83\x8b\x83\x79\x83\x93,120\r\n");
 }
 
 double LoopbackRoundTripMs(quint16 port) {
@@ -110,20 +115,29 @@ double LoopbackRoundTripMs(quint16 port) {
   return total / n;
 }
 
+// Waits for a child on an event loop, so that a signal is noticed meanwhile;
+// `watch` runs every 100 ms while it runs.
+void WaitFor(QProcess& child, const std::function<void()>& watch = {}) {
+  QEventLoop wait;
+  QObject::connect(&child, &QProcess::finished, &wait, &QEventLoop::quit);
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, [&] {
+    if (watch) watch();
+    if (g_interrupted) child.terminate();
+  });
+  check.start(100);
+  if (child.state() != QProcess::NotRunning) wait.exec();
+}
+
 // Child mode: send the first 200 lines of one file, print the peak memory.
 int MemoryChild(const QString& path) {
   QTemporaryDir tmp;
   QProcess sim;
   quint16 port = 0;
   if (!StartSimulator(sim, port, tmp.filePath("recv.out"))) return 1;
-  korima::config::Settings.LocalPort = "0";
-  korima::config::Settings.RemoteHost = "127.0.0.1";
-  korima::config::Settings.RemotePort = QString::number(port);
-  BenchView view;
-  Link link(view);
-  Send(view, link, path, 200);
-  sim.kill();
-  sim.waitForFinished();
+  Download d;
+  Send(d, To(port, path), 200);
+  StopSimulator(sim);
   out << platform::PeakMemoryKiB() << Qt::endl;
   return 0;
 }
@@ -132,15 +146,57 @@ long MeasurePeak(const QString& path) {
   QProcess child;
   platform::EndWithParent(child);
   child.start(QCoreApplication::applicationFilePath(), {"--memory-child", path});
-  QEventLoop wait;  // an event loop, so that a signal is noticed while the child runs
-  QObject::connect(&child, &QProcess::finished, &wait, &QEventLoop::quit);
-  QTimer check;
-  QObject::connect(&check, &QTimer::timeout, [&] {
-    if (g_interrupted) child.terminate();
-  });
-  check.start(100);
-  if (child.state() != QProcess::NotRunning) wait.exec();
+  WaitFor(child);
   return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed().toLong() : -1;
+}
+
+struct CradlesRun {
+  bool complete = false;
+  double worstRatio = 0;  // the slowest cradle against the per-line floor
+  double cpuShare = 0;    // of one core, for the whole korima-send process
+  long peakKiB = -1;
+};
+
+// korima-send with `cradles` hosts, `lines` lines each, into the simulator's cradles.
+CradlesRun RunCradles(int cradles, int lines, double rttMs) {
+  CradlesRun r;
+  QTemporaryDir tmp;
+  QProcess sim;
+  quint16 port = 0;
+  const QString file = tmp.filePath("items.csv");
+  WriteShortLines(file, lines);
+  if (!StartSimulator(sim, port, tmp.filePath(cradles > 1 ? "recv-%n.out" : "recv-1.out"), cradles)) return r;
+  QStringList args{"--json", "--progress=none", "-q", "--local-port", "0", "--port", QString::number(port),
+                   "--settings", tmp.filePath("none.ini")};
+  for (int i = 0; i < cradles; ++i)
+    args << "--host" << QHostAddress(QHostAddress(cradles > 1 ? "127.0.0.2" : "127.0.0.1").toIPv4Address() + i).toString();
+  args << file;
+  QProcess send;
+  platform::EndWithParent(send);
+  QElapsedTimer wall;
+  wall.start();
+  send.start(Tool("korima-send"), args);
+  send.waitForStarted();
+  const qint64 pid = send.processId();
+  double cpu = 0;
+  WaitFor(send, [&] {
+    if (const long kib = platform::PeakMemoryKiBOf(pid); kib > 0) r.peakKiB = kib;
+    if (const double s = platform::CpuSecondsOf(pid); s >= 0) cpu = s;
+  });
+  const double seconds = wall.nsecsElapsed() / 1e9;
+  StopSimulator(sim);
+  const double floorMs = 5 * 10.0 + rttMs;
+  r.complete = send.exitCode() == 0;
+  r.worstRatio = 1e9;
+  for (const QByteArray& line : send.readAllStandardOutput().split('\n')) {
+    const QJsonObject o = QJsonDocument::fromJson(line).object();
+    if (o.isEmpty()) continue;
+    const double perLineMs = o["seconds"].toDouble() * 1000 / lines;
+    r.worstRatio = std::min(r.worstRatio, floorMs / perLineMs);
+  }
+  if (r.worstRatio > 1e8) r.worstRatio = 0;
+  r.cpuShare = cpu / seconds;
+  return r;
 }
 
 }  // namespace
@@ -154,7 +210,10 @@ int main(int argc, char** argv) {
       "Usage: korima-bench [LINES]\n"
       "Downloads LINES lines (default 300) into the terminal simulator on loopback with real\n"
       "10 ms ticks; prints throughput against the protocol's limit, the sender's CPU use, and\n"
-      "peak memory while sending 200 lines of a 1 KB and of a 200 MB file.\n");
+      "peak memory while sending 200 lines of a 1 KB and of a 200 MB file. Then korima-send\n"
+      "sends LINES lines to 1, 8 and 32 cradles at once: the slowest cradle against the limit,\n"
+      "the process's CPU use and its peak memory.\n"
+      "The Japanese documentation of KORIMA is README.ja.md, and man korima under a Japanese locale.\n");
   if (args.size() > 2 || (args.size() == 2 && (args[1] == "--help" || args[1] == "-h"))) {
     if (args.size() > 2) {
       QTextStream(stderr) << usage;
@@ -177,32 +236,20 @@ int main(int argc, char** argv) {
     out << "cannot start the simulator" << Qt::endl;
     return 1;
   }
-  korima::config::Settings.LocalPort = "0";
-  korima::config::Settings.RemoteHost = "127.0.0.1";
-  korima::config::Settings.RemotePort = QString::number(port);
-
   const double rttMs = LoopbackRoundTripMs(port);
   const QString file = tmp.filePath("bench.csv");
-  {
-    QFile f(file);
-    f.open(QIODevice::WriteOnly);
-    for (int i = 0; i < lines; ++i) f.write("4901234567894,\x83\x7b\x81\x5b\x83\x8b\x83\x79\x83\x93,120\r\n");
-  }
-  BenchView view;
-  Link link(view);
+  WriteShortLines(file, lines);
+  Download d;
   const double cpu0 = platform::ProcessCpuSeconds();
-  const double wall = Send(view, link, file, 0);
+  const double wall = Send(d, To(port, file), 0);
   const double cpu = platform::ProcessCpuSeconds() - cpu0;
+  StopSimulator(sim);
   if (g_interrupted) {
-    sim.kill();
-    sim.waitForFinished();
     out << "interrupted" << Qt::endl;
     return 130;
   }
-  const bool complete = view.status.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ完了")) &&
+  const bool complete = d.Result().outcome == korima::link::Outcome::Complete &&
                         QFile(tmp.filePath("recv.out")).size() == QFile(file).size();
-  sim.kill();
-  sim.waitForFinished();
 
   const double perLineLimitMs = 5 * 10.0 + rttMs;
   const double linesPerSecond = lines / wall;
@@ -221,5 +268,20 @@ int main(int argc, char** argv) {
   if (g_interrupted) return 130;
   out << QString::asprintf("peak memory, 200 lines  1 KB file %ld KiB, 200 MB file %ld KiB, difference %ld KiB (target <= 10240)",
                            smallPeak, hugePeak, hugePeak - smallPeak) << Qt::endl;
-  return complete ? 0 : 1;
+  QFile::remove(huge);
+
+  bool allComplete = complete;
+  long onePeak = -1;
+  for (int cradles : {1, 8, 32}) {
+    const CradlesRun r = RunCradles(cradles, lines, rttMs);
+    if (g_interrupted) return 130;
+    if (cradles == 1) onePeak = r.peakKiB;
+    allComplete &= r.complete;
+    out << QString::asprintf("korima-send, %2d cradles %s: slowest cradle ratio %.3f (target >= 0.95), "
+                             "CPU %.2f%% of one core (target <= 2%% for 8), peak memory %ld KiB (%+ld KiB against 1 cradle)",
+                             cradles, r.complete ? "complete" : "INCOMPLETE", r.worstRatio, 100 * r.cpuShare, r.peakKiB,
+                             r.peakKiB - onePeak)
+        << Qt::endl;
+  }
+  return allComplete ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 #include "frmAbout.h"
 
-#include "platform/Charset.h"
-#include "platform/Placement.h"
+#include "desktop/Charset.h"
+#include "desktop/Placement.h"
 #include "platform/Version.h"
 #include "ui_frmAbout.h"
 
@@ -13,15 +13,15 @@ namespace korima::about {
 frmAbout::frmAbout(QWidget& mainWindow) : ui_(std::make_unique<Ui::frmAbout>()), main_(mainWindow) {
   ui_->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
-  platform::MakeFixedDialog(this, &main_);
+  desktop::MakeFixedDialog(this, &main_);
   connect(ui_->cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 }
 
 frmAbout::~frmAbout() = default;
 
 void frmAbout::Form_Load() {
-  platform::ApplyJapaneseCharset(this);
-  platform::CenterOverWhenShown(this, &main_);
+  desktop::ApplyJapaneseCharset(this);
+  desktop::CenterOverWhenShown(this, &main_);
   main_.setEnabled(false);
   const platform::VersionRecord& v = platform::AppVersion();
   setWindowTitle(v.Title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));

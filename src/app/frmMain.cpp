@@ -3,12 +3,19 @@
 #include "about/frmAbout.h"
 #include "config/SettingsLocation.h"
 #include "config/frmSetting.h"
-#include "platform/Charset.h"
-#include "platform/Placement.h"
+#include "desktop/Charset.h"
+#include "desktop/Placement.h"
+#include "link/Wording.h"
+#include "platform/Cp932.h"
+#include "platform/Dialogs.h"
 #include "platform/Process.h"
+#include "platform/TextFiles.h"
 #include "ui_frmMain.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QShortcut>
 #include <climits>
 
@@ -19,15 +26,27 @@ using config::Settings;
 frmMain::frmMain(platform::TickSource* ticks, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::frmMain>()) {
   ui_->setupUi(this);
-  platform::MakeFixedMainWindow(this);
+  desktop::MakeFixedMainWindow(this);
   ui_->Progbar->setVisible(false);
   ui_->Status_0->setVisible(false);
   ui_->Status_1->setVisible(false);
   ui_->File1->SetPattern(QStringLiteral("*.csv;*.txt"));
-  link_ = new link::Link(*this, ticks, this);
+  download_ = new link::Download(ticks, this);
+  status_ = new link::StatusReport(this);
+  status_->Follow(*download_);
+  connect(status_, &link::StatusReport::Changed, this, [this](const QString& text) {
+    ui_->lblStatus->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  });
+  connect(download_, &link::Download::Connected, this, [this] {
+    hourglass_ = true;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  });
+  connect(download_, &link::Download::LineAcknowledged, this,
+          [this] { SetProgressValue(std::min(download_->Result().sentBytes, progressMax_)); });
+  connect(download_, &link::Download::Ended, this, &frmMain::OnEnded);
 
-  connect(ui_->cmdComm_0, &QPushButton::clicked, this, [this] { link_->cmdComm_Click(0); });
-  connect(ui_->cmdComm_1, &QPushButton::clicked, this, [this] { link_->cmdComm_Click(1); });
+  connect(ui_->cmdComm_0, &QPushButton::clicked, this, &frmMain::StartDownload);
+  connect(ui_->cmdComm_1, &QPushButton::clicked, this, &frmMain::StopDownload);
   connect(ui_->cmdSetting, &QPushButton::clicked, this, &frmMain::cmdSetting_Click);
   connect(ui_->cmdInfo, &QPushButton::clicked, this, &frmMain::cmdInfo_Click);
   connect(ui_->File1, &QListWidget::itemDoubleClicked, this, &frmMain::File1_DblClick);
@@ -46,12 +65,11 @@ config::frmSetting* frmMain::SettingDialog() const { return setting_; }
 about::frmAbout* frmMain::AboutBox() const { return about_; }
 
 void frmMain::Form_Load() {
-  IsVistaOrLater = platform::OsMajorVersion() >= 6;
-  platform::ApplyJapaneseCharset(this);
+  desktop::ApplyJapaneseCharset(this);
   Settings.SettingsPath = config::SettingsFilePath();
   config::ReadSettings(Hooks());
   ShowWorkFolder();
-  SetCommState(0);
+  ShowState(CommState::Idle);
   ui_->lblNote->setText(QStringLiteral("KORIMAはUDPｸﾗｲｱﾝﾄとして動作します。\n") +
                         QStringLiteral("ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。"));
 }
@@ -63,22 +81,83 @@ void frmMain::ShowWorkFolder() {
   else if (Settings.StartUpSize == 0) setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
-void frmMain::SetCommState(int state) {
-  QWidget* const buttons[] = {ui_->cmdComm_0, ui_->cmdComm_1};
-  QWidget* const lamps[] = {ui_->Status_0, ui_->Status_1};
-  for (int i = 0; i < 2; ++i) {
-    buttons[i]->setEnabled(false);
-    lamps[i]->setVisible(false);
-  }
-  buttons[state]->setEnabled(true);
-  lamps[state]->setVisible(true);
-  const bool idle = state == 0;
+void frmMain::ShowState(CommState state) {
+  const bool idle = state == CommState::Idle;
+  ui_->cmdComm_0->setEnabled(idle);
+  ui_->cmdComm_1->setEnabled(!idle);
+  ui_->Status_0->setVisible(idle);   // the red lamp
+  ui_->Status_1->setVisible(!idle);  // the cyan lamp
   ui_->cmdSetting->setEnabled(idle);
   ui_->cmdInfo->setEnabled(idle);
   ui_->File1->setEnabled(idle);
 }
 
-void frmMain::File1_DblClick() { link_->cmdComm_Click(0); }
+void frmMain::StartDownload() {
+  // A download still winding up owns the socket and the status.
+  if (download_->Running()) {
+    platform::Beep();
+    return;
+  }
+  if (ui_->File1->ListIndex() < 0) {
+    platform::Beep();
+    platform::MsgBox(QStringLiteral("ﾌｧｲﾙが選択されていません"));
+    return;
+  }
+  link::DownloadOptions options;
+  options.filePath = QDir::toNativeSeparators(ui_->File1->Path() + u'/' + ui_->File1->FileName());
+  if (!AskAboutUtf8(options.filePath, options.conversion)) return;
+  options.localPort = Settings.LocalPort;
+  options.remoteHost = Settings.RemoteHost;
+  options.remotePort = Settings.RemotePort;
+  options.titleLine = Settings.TitleLine;
+  communicating_ = true;
+  ShowState(CommState::Communicating);
+  const QFileInfo file(options.filePath);
+  progressMax_ = file.isFile() ? file.size() : 0;
+  SetProgressMax(progressMax_);
+  ui_->Progbar->setVisible(true);
+  SetProgressValue(0);
+  download_->Start(options);
+}
+
+// A UTF-8 file sent as it is arrives as garbage on the terminal: the user
+// chooses. False when the transfer is cancelled.
+bool frmMain::AskAboutUtf8(const QString& path, link::LineConversion& conversion) {
+  conversion = link::LineConversion::None;
+  platform::files::InputFile file;
+  QByteArray head;
+  if (!file.Open(path) || !file.ReadHead(platform::kUtf8SniffBytes, head)) return true;  // the download says why
+  if (!platform::LooksLikeUtf8(head, file.Eof())) return true;
+  const int answer = platform::MsgBox(
+      QStringLiteral("<") + path + QStringLiteral(">\r\nこのﾌｧｲﾙはUTF-8で書かれています。\r\n") +
+          QStringLiteral("Shift-JISに変換して送信しますか？\r\n(いいえ: 変換せずにそのまま送信します)"),
+      platform::vbYesNoCancel | platform::vbQuestion, QStringLiteral("UTF-8"));
+  if (answer == platform::vbYes) conversion = link::LineConversion::Utf8ToCp932;
+  if (answer != platform::vbYes && answer != platform::vbNo) {
+    status_->Replace(link::wording::Cancelled());
+    return false;
+  }
+  return true;
+}
+
+void frmMain::StopDownload() {
+  communicating_ = false;
+  ShowState(CommState::Idle);
+  status_->AddLine(link::wording::StopPressed());
+  download_->Stop();  // winds up before it returns
+}
+
+// The wrap-up of every download: the window is idle again, the label keeps
+// the last texts as the record of what happened.
+void frmMain::OnEnded(const link::DownloadResult& result) {
+  if (result.outcome == link::Outcome::Complete) SetProgressValue(progressMax_);
+  ui_->Progbar->setVisible(false);
+  communicating_ = false;
+  if (std::exchange(hourglass_, false)) QGuiApplication::restoreOverrideCursor();
+  ShowState(CommState::Idle);
+}
+
+void frmMain::File1_DblClick() { StartDownload(); }
 
 void frmMain::Form_DblClick() { ui_->File1->Refresh(); }
 
@@ -95,20 +174,18 @@ void frmMain::cmdInfo_Click() {
 }
 
 void frmMain::Form_Unload(bool& cancel) {
-  if (link_->Communicating()) {
-    link_->cmdComm_Click(1);
+  if (communicating_) {
+    StopDownload();
     cancel = true;
     return;
   }
-  // Files are closed by their owners; a settings save holds none between events.
-  link_->CloseUDP();
+  // Files are closed by their owners, and the socket with the last download.
   platform::EndProgram(0);
 }
 
 config::MainWindowHooks frmMain::Hooks() {
   config::MainWindowHooks hooks;
-  hooks.IsVistaOrLater = IsVistaOrLater;
-  hooks.SetStatus = [this](const QString& text) { SetStatusText(text); };
+  hooks.SetStatus = [this](const QString& text) { status_->Replace(text); };
   hooks.ShowFolder = [this](const QString& folder) {
     ui_->lblFolder->setText(folder);
     ui_->File1->SetPath(folder);  // re-reads the list
@@ -116,24 +193,12 @@ config::MainWindowHooks frmMain::Hooks() {
   return hooks;
 }
 
-void frmMain::SetStatusText(const QString& text) {
-  status_ = text;
-  ui_->lblStatus->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-}
-
-QString frmMain::ListFolder() const { return ui_->File1->Path(); }
-QString frmMain::ListFileName() const { return ui_->File1->FileName(); }
-int frmMain::ListIndex() const { return ui_->File1->ListIndex(); }
-
-// The bar counts in int; sizes past 2 GiB are shown scaled down.
 void frmMain::SetProgressMax(qint64 max) {
   progressScale_ = max > INT_MAX ? max / INT_MAX + 1 : 1;
   ui_->Progbar->setRange(0, int(std::max<qint64>(1, max / progressScale_)));
 }
 
 void frmMain::SetProgressValue(qint64 value) { ui_->Progbar->setValue(int(value / progressScale_)); }
-
-void frmMain::SetProgressVisible(bool visible) { ui_->Progbar->setVisible(visible); }
 
 void frmMain::closeEvent(QCloseEvent* event) {
   // Disabled by an open dialog: a disabled window takes no input, its close box included.

@@ -1,9 +1,10 @@
 #pragma once
 // The main window: start-up, the file list, the idle and communicating states,
-// and the doors to the settings dialog and the about box.
+// the download of the selected file, and the doors to the settings dialog and
+// the about box.
 #include "config/Settings.h"
-#include "link/Link.h"
-#include "link/LinkView.h"
+#include "link/Download.h"
+#include "link/StatusReport.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -24,47 +25,55 @@ class frmAbout;
 
 namespace korima::app {
 
-class frmMain : public QWidget, public link::LinkView {
+class frmMain : public QWidget {
   Q_OBJECT
  public:
+  enum class CommState { Idle, Communicating };
+
   explicit frmMain(platform::TickSource* ticks = nullptr, QWidget* parent = nullptr);
   ~frmMain() override;
 
   void Form_Load();
   void ShowWorkFolder();
-  void SetCommState(int state) override;
+  // The buttons, the lamp and the file list of each state.
+  void ShowState(CommState state);
+  // 通信ｽﾀｰﾄ (or a double-click on a file): the selected file, with the settings.
+  void StartDownload();
+  // 通信ｽﾄｯﾌﾟ (or a close request during a download).
+  void StopDownload();
   void File1_DblClick();
   void Form_DblClick();
   void cmdSetting_Click();
   void cmdInfo_Click();
   void Form_Unload(bool& cancel);
 
-  bool IsVistaOrLater = false;
-  bool Communicating() const { return link_->Communicating(); }
-  link::Link& Link() { return *link_; }
+  bool Communicating() const { return communicating_; }
+  link::Download& Download() { return *download_; }
+  QString StatusText() const { return status_->Text(); }
+  link::StatusReport& Status() { return *status_; }
   Ui::frmMain& Form() { return *ui_; }
   config::MainWindowHooks Hooks();
   config::frmSetting* SettingDialog() const;
   about::frmAbout* AboutBox() const;
 
-  // LinkView
-  QString StatusText() const override { return status_; }
-  void SetStatusText(const QString& text) override;
-  QString ListFolder() const override;
-  QString ListFileName() const override;
-  int ListIndex() const override;
-  void SetProgressMax(qint64 max) override;
-  void SetProgressValue(qint64 value) override;
-  void SetProgressVisible(bool visible) override;
+  // The bar counts in int; sizes past 2 GiB are shown scaled down.
+  void SetProgressMax(qint64 max);
+  void SetProgressValue(qint64 value);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  bool AskAboutUtf8(const QString& path, link::LineConversion& conversion);
+  void OnEnded(const link::DownloadResult& result);
+
   std::unique_ptr<Ui::frmMain> ui_;
-  link::Link* link_ = nullptr;
-  QString status_;
+  link::Download* download_ = nullptr;
+  link::StatusReport* status_ = nullptr;
+  bool communicating_ = false;
+  bool hourglass_ = false;
+  qint64 progressMax_ = 0;
   qint64 progressScale_ = 1;
   QPointer<config::frmSetting> setting_;
   QPointer<about::frmAbout> about_;

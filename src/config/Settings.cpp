@@ -12,8 +12,6 @@ SettingsRecord Settings;
 
 namespace {
 
-constexpr qint32 kDocumentsFolderId = 5;
-
 const QString kOpenErrorTitle = QStringLiteral("File Open Error");
 const QString kWriteErrorTitle = QStringLiteral("File Write Error");
 
@@ -33,19 +31,6 @@ bool WriteLine(platform::files::OutputFile& out, const SettingsValues& v) {
   return out.WriteFields({Field(v.WorkFolder), Field(v.LocalPort), Field(v.RemoteHost),
                           Field(v.RemotePort), Field(qint64(v.TitleLine)), Field(qint64(v.StartUpSize))}) &&
          out.Commit();
-}
-
-// The first of the documents folder, the home folder and the root folder
-// that the settings file can hold: a folder CP932 can't write would fail
-// every start with "File Write Error".
-QString DefaultWorkFolder() {
-  QStringList candidates{GetSpecialFolder(1, kDocumentsFolderId)};
-  candidates << platform::HomeFolder() << platform::RootFolder();
-  for (const QString& folder : candidates) {
-    QByteArray line;
-    if (!folder.isEmpty() && platform::files::FormatFields({folder}, line)) return folder;
-  }
-  return {};
 }
 
 SettingsValues ValuesOf(const SettingsRecord& s) {
@@ -98,16 +83,13 @@ void ReadSettings(const MainWindowHooks& main) {
 
 void InitSettingsFile(const QString& reason, const MainWindowHooks& main) {
   namespace files = platform::files;
-  const QString folderLine =
-      main.IsVistaOrLater
-          ? QStringLiteral("保存ﾌｫﾙﾀﾞの初期値はﾏｲﾄﾞｷｭﾒﾝﾄﾌｫﾙﾀﾞです")
-          : QStringLiteral("保存ﾌｫﾙﾀﾞの初期値は ") + platform::ExeFolder() + QStringLiteral(" です");
   platform::MsgBox(QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason + QStringLiteral("\r\n") +
-                       QStringLiteral("INIﾌｧｲﾙを初期化します\r\n") + folderLine +
+                       QStringLiteral("INIﾌｧｲﾙを初期化します\r\n") +
+                       QStringLiteral("保存ﾌｫﾙﾀﾞの初期値はﾏｲﾄﾞｷｭﾒﾝﾄﾌｫﾙﾀﾞです") +
                        QStringLiteral("\r\n運用に適したﾌｫﾙﾀﾞを再設定してください"),
                    platform::vbOKOnly, QStringLiteral("File Read"));
 
-  Settings.WorkFolder = main.IsVistaOrLater ? DefaultWorkFolder() : platform::ExeFolder();
+  Settings.WorkFolder = DefaultWorkFolder();
   Settings.TitleLine = 0;
   Settings.StartUpSize = 0;
   Settings.LocalPort = QString::fromLatin1(kDefaultLocalPort);
@@ -144,15 +126,13 @@ void SaveSettings(const SettingsValues& values, const MainWindowHooks& main) {
   Settings.RemotePort = values.RemotePort;
 }
 
-QString GetSpecialFolder(qint32 owner, qint32 folderId) {
-  Q_UNUSED(owner);  // only a window handle on the desktop that has one
-  if (folderId != kDocumentsFolderId) return {};
-  return CutAtNul(platform::DocumentsFolder());
-}
-
-QString CutAtNul(const QString& text) {
-  const qsizetype p = text.indexOf(QChar(0));
-  return p < 0 ? text : text.left(p);
+// A folder CP932 can't write would fail every start with "File Write Error".
+QString DefaultWorkFolder() {
+  for (const QString& folder : {platform::DocumentsFolder(), platform::HomeFolder(), platform::RootFolder()}) {
+    QByteArray line;
+    if (!folder.isEmpty() && platform::files::FormatFields({folder}, line)) return folder;
+  }
+  return {};
 }
 
 }  // namespace korima::config

@@ -34,7 +34,6 @@ struct SettingsValues {
 
 // What the settings routines need of the main window.
 struct MainWindowHooks {
-  bool IsVistaOrLater = true;
   std::function<void(const QString&)> SetStatus;  // lblStatus caption
   std::function<void(const QString&)> ShowFolder; // lblFolder caption, File1 path and refresh
 };
@@ -47,7 +46,8 @@ SettingsFileState LoadSettingsFile(const QString& path, SettingsRecord& into);
 void ReadSettings(const MainWindowHooks& main);
 void InitSettingsFile(const QString& reason, const MainWindowHooks& main);
 void SaveSettings(const SettingsValues& values, const MainWindowHooks& main);
-QString GetSpecialFolder(qint32 owner, qint32 folderId);
-QString CutAtNul(const QString& text);
+// The first of the documents folder, the home folder and the root folder
+// that exists and that the settings file can hold.
+QString DefaultWorkFolder();
 
 }  // namespace korima::config

@@ -1,10 +1,10 @@
 #include "frmFolder.h"
 
 #include "frmSetting.h"
-#include "platform/Charset.h"
+#include "desktop/Charset.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
-#include "platform/Placement.h"
+#include "desktop/Placement.h"
 #include "platform/Process.h"
 #include "platform/Volumes.h"
 #include "ui_frmFolder.h"
@@ -18,12 +18,12 @@ frmFolder::frmFolder(QWidget& mainWindow, frmSetting& setting)
     : ui_(std::make_unique<Ui::frmFolder>()), main_(mainWindow), setting_(setting) {
   ui_->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
-  platform::MakeFixedDialog(this, &setting_);
+  desktop::MakeFixedDialog(this, &setting_);
   // Both sizes in the normal state, so that the title bar finds its 16 x 16 one.
   QIcon icon(QStringLiteral(":/icons/frmFolder.png"));
   icon.addFile(QStringLiteral(":/icons/frmFolder16.png"));
   setWindowIcon(icon);
-  connect(ui_->Drive1, &platform::DriveListBox::Change, this, &frmFolder::Drive1_Change);
+  connect(ui_->Drive1, &desktop::DriveListBox::Change, this, &frmFolder::Drive1_Change);
   connect(ui_->cmdOK_0, &QPushButton::clicked, this, [this] { cmdOK_Click(0); });
   connect(ui_->cmdOK_1, &QPushButton::clicked, this, [this] { cmdOK_Click(1); });
 }
@@ -31,23 +31,18 @@ frmFolder::frmFolder(QWidget& mainWindow, frmSetting& setting)
 frmFolder::~frmFolder() = default;
 
 void frmFolder::Form_Load() {
-  platform::ApplyJapaneseCharset(this);
-  platform::CenterOverWhenShown(this, &main_);
+  desktop::ApplyJapaneseCharset(this);
+  desktop::CenterOverWhenShown(this, &main_);
   setting_.setEnabled(false);
   SelectInitialFolder();
 }
 
 void frmFolder::SelectInitialFolder() {
   const QString start = setting_.FolderCaption();
-  if (ui_->Drive1->SetDrive(start)) {
-    platform::DoEvents();
-    if (ui_->Dir1->SetPath(start)) return;
-  }
+  if (ui_->Drive1->SetDrive(start) && ui_->Dir1->SetPath(start)) return;
   // The saved folder is gone (or its drive is): start where the process is, silently.
   const QString here = platform::CurDir();
-  if (!ui_->Drive1->SetDrive(here)) return;
-  platform::DoEvents();
-  ui_->Dir1->SetPath(here);
+  if (ui_->Drive1->SetDrive(here)) ui_->Dir1->SetPath(here);
 }
 
 void frmFolder::Drive1_Change() {

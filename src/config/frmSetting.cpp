@@ -1,8 +1,8 @@
 #include "frmSetting.h"
 
 #include "frmFolder.h"
-#include "platform/Charset.h"
-#include "platform/Placement.h"
+#include "desktop/Charset.h"
+#include "desktop/Placement.h"
 #include "ui_frmSetting.h"
 
 #include <QCloseEvent>
@@ -13,7 +13,7 @@ frmSetting::frmSetting(QWidget& mainWindow, MainWindowHooks hooks)
     : ui_(std::make_unique<Ui::frmSetting>()), main_(mainWindow), hooks_(std::move(hooks)) {
   ui_->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
-  platform::MakeFixedDialog(this, &main_);
+  desktop::MakeFixedDialog(this, &main_);
   for (QLineEdit* box : {ui_->txtLocalPort, ui_->txtRemoteHost, ui_->txtRemotePort})
     box->setAttribute(Qt::WA_InputMethodEnabled, false);  // digits and dots, typed directly
 
@@ -32,8 +32,8 @@ frmSetting::frmSetting(QWidget& mainWindow, MainWindowHooks hooks)
 frmSetting::~frmSetting() { delete picker_; }
 
 void frmSetting::Form_Load() {
-  platform::ApplyJapaneseCharset(this);
-  platform::CenterOverWhenShown(this, &main_);
+  desktop::ApplyJapaneseCharset(this);
+  desktop::CenterOverWhenShown(this, &main_);
   main_.setEnabled(false);
   // The working copy starts as the controls show it, so that it matches them
   // even where the fill below stops early.

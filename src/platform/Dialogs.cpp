@@ -10,7 +10,6 @@ namespace {
 std::function<int(const MsgBoxCall&)> g_msgBoxHandler;
 std::function<void()> g_beepHandler;
 DialogBackend g_backend;
-int g_mousePointer = vbDefault;
 }  // namespace
 
 int MsgBox(const QString& prompt, int style, const QString& title) {
@@ -35,16 +34,6 @@ void Beep() {
 
 void SetBeepHandler(std::function<void()> handler) { g_beepHandler = std::move(handler); }
 
-void SetMousePointer(int shape) {
-  if (shape == g_mousePointer) return;
-  if (g_backend.pointer) g_backend.pointer(g_mousePointer, shape);
-  g_mousePointer = shape;
-}
-
-int MousePointer() { return g_mousePointer; }
-
 void SetDialogBackend(DialogBackend backend) { g_backend = std::move(backend); }
-
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 }  // namespace platform

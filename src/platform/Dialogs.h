@@ -1,7 +1,7 @@
 #pragma once
-// Message boxes, the beep, the screen's mouse pointer and a single yield.
-// These are seams: without a window system they go to standard error or do
-// nothing; the window program installs its desktop services (WindowServices.h).
+// Message boxes and the beep. These are seams: without a window system they
+// go to standard error or do nothing; the window program installs its
+// desktop services (desktop/WindowServices.h).
 #include <QString>
 #include <functional>
 
@@ -27,19 +27,11 @@ void SetMsgBoxHandler(std::function<int(const MsgBoxCall&)> handler);
 void Beep();
 void SetBeepHandler(std::function<void()> handler);
 
-enum MousePointerShape { vbDefault = 0, vbHourglass = 11 };
-void SetMousePointer(int shape);
-int MousePointer();
-
 // What a window system puts behind the seams above.
 struct DialogBackend {
   std::function<int(const MsgBoxCall&)> msgBox;
   std::function<void()> beep;
-  std::function<void(int oldShape, int newShape)> pointer;
 };
 void SetDialogBackend(DialogBackend backend);
-
-// Runs the events that are pending now, once.
-void DoEvents();
 
 }  // namespace platform

@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QOperatingSystemVersion>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
@@ -26,7 +26,6 @@
 namespace platform {
 namespace {
 QString g_exePath;
-int g_osMajorForTest = -1;
 std::function<void(int)> g_endHandler;
 }  // namespace
 
@@ -55,10 +54,7 @@ bool ChDir(const QString& path) {
 
 QString DocumentsFolder() {
   const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!docs.isEmpty() && QFileInfo(docs).isDir()) return QDir::toNativeSeparators(docs);
-  const QString home = QDir::homePath();
-  if (!home.isEmpty() && QFileInfo(home).isDir()) return QDir::toNativeSeparators(home);
-  return {};
+  return !docs.isEmpty() && QFileInfo(docs).isDir() ? QDir::toNativeSeparators(docs) : QString();
 }
 
 QString HomeFolder() {
@@ -68,14 +64,6 @@ QString HomeFolder() {
 
 QString RootFolder() { return QDir::toNativeSeparators(QDir::rootPath()); }
 
-int OsMajorVersion() {
-  if (g_osMajorForTest >= 0) return g_osMajorForTest;
-  const auto v = QOperatingSystemVersion::current();
-  if (v.type() == QOperatingSystemVersion::Windows) return v.majorVersion();
-  return 6;
-}
-
-void SetOsMajorVersionForTest(int major) { g_osMajorForTest = major; }
 
 long PeakMemoryKiB() {
 #if defined(Q_OS_LINUX)
@@ -86,6 +74,25 @@ long PeakMemoryKiB() {
 }
 
 double ProcessCpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+long PeakMemoryKiBOf(qint64 pid) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
+double CpuSecondsOf(qint64 pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray text = stat.readAll();
+  // The fields after the command name, which may hold blanks and brackets.
+  const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
+  const long hz = ::sysconf(_SC_CLK_TCK);
+  if (f.size() < 13 || hz <= 0) return -1;
+  return double(f[11].toLongLong() + f[12].toLongLong()) / double(hz);  // utime, stime
+}
 
 #if defined(Q_OS_UNIX)
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// The process: its executable, current directory, special folders, OS version, ending.
+// The process: its executable, current directory, special folders, signals, ending.
 #include <QString>
 #include <functional>
 
@@ -18,21 +18,21 @@ QString CurDir();
 // Sets the error state and returns false when the folder can't be entered.
 bool ChDir(const QString& path);
 
-// The user's documents folder; the home folder where there is none; empty when neither exists.
+// The user's documents folder, empty when it does not exist.
 QString DocumentsFolder();
 // The user's home folder, empty when it does not exist; the root of the file system.
 QString HomeFolder();
 QString RootFolder();
 
-// Windows' major version; other desktops report 6, since they all keep a
-// per-user documents folder, which is what callers test the version for.
-int OsMajorVersion();
-void SetOsMajorVersionForTest(int major);
 
 // Figures for the benchmark: the peak resident memory so far (KiB; -1 where
 // unknown) and the CPU time the process has used.
 long PeakMemoryKiB();
 double ProcessCpuSeconds();
+// The same of another running process (-1 where unknown), for a benchmark
+// that watches a child while it runs.
+long PeakMemoryKiBOf(qint64 pid);
+double CpuSecondsOf(qint64 pid);
 
 // SIGINT and SIGTERM (Ctrl+C, a service stop) call `handler` on the event
 // loop, never inside the signal itself; a second one ends the process at

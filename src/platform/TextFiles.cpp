@@ -37,7 +37,11 @@ bool NotAFolder(const QString& path) {
 InputFile::InputFile() = default;
 InputFile::~InputFile() = default;
 
-bool InputFile::Open(const QString& path) {
+bool InputFile::Open(const QString& path) { return Keep(DoOpen(path)); }
+bool InputFile::Eof() { return Keep(DoEof()); }
+bool InputFile::LineInput(QByteArray& line) { return Keep(DoLineInput(line)); }
+
+bool InputFile::DoOpen(const QString& path) {
   Close();
   if (!NotAFolder(path)) return false;
   auto file = std::make_unique<QFile>(path);
@@ -77,7 +81,8 @@ bool InputFile::Fill() {
 
 int InputFile::Peek() { return Fill() ? static_cast<unsigned char>(buf_[pos_]) : -1; }
 
-bool InputFile::Eof() {
+bool InputFile::DoEof() {
+  ClearError();
   if (!file_) return RaiseOsError(EBADF), true;
   return Peek() < 0;
 }
@@ -94,7 +99,7 @@ bool InputFile::ReadHead(qint64 max, QByteArray& head) {
   return Err().Number == 0;
 }
 
-bool InputFile::LineInput(QByteArray& line) {
+bool InputFile::DoLineInput(QByteArray& line) {
   ClearError();
   line.clear();
   if (!file_) return RaiseOsError(EBADF), false;

@@ -2,6 +2,8 @@
 // Sequential text files, each owned by the routine that opens it: a download
 // holds its input, a save its output, and closing one never touches another.
 // Bytes are the file's own (CP932); nothing is decoded on the way through.
+#include "Errors.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -36,8 +38,19 @@ class InputFile {
   // The next `count` comma-separated values (quotes removed); false when the
   // file runs out of values first.
   bool InputFields(int count, QList<QByteArray>& fields);
+  // The error of this file's last call (number 0: none), for callers that keep
+  // away from the process-wide error state.
+  const ErrorState& Error() const { return error_; }
 
  private:
+  template <typename R>
+  R Keep(R result) {
+    error_ = Err();
+    return result;
+  }
+  bool DoOpen(const QString& path);
+  bool DoEof();
+  bool DoLineInput(QByteArray& line);
   bool Fill();
   int Peek();
 
@@ -46,6 +59,7 @@ class InputFile {
   qsizetype pos_ = 0;
   bool readFailed_ = false;
   int readErrno_ = 0;
+  ErrorState error_;
 };
 
 // Output goes to a temporary file beside the target; only Commit puts it in

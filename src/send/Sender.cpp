@@ -2,42 +2,63 @@
 
 #include "config/Settings.h"
 #include "config/SettingsLocation.h"
+#include "link/Wording.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "platform/Process.h"
+#include "platform/Ticks.h"
 #include "platform/TextFiles.h"
 #include "platform/Version.h"
 
 #include <QCommandLineParser>
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cerrno>
+#include <QSet>
 #include <cmath>
 
 namespace korima::send {
 
-using config::Settings;
 using link::Outcome;
 
 namespace {
 
 const QString kProgram = QStringLiteral("korima-send");
 
-bool IsProgressText(const QString& text) { return text.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ済み")); }
-
-QString LastLine(const QString& status) { return status.split(QStringLiteral("\r\n")).last(); }
-
 // A whole number in [min, max], as typed.
-bool ParsePort(const QString& text, int min, int max) {
+bool ParseNumber(const QString& text, qint64 min, qint64 max, qint64* value = nullptr) {
   bool ok = false;
-  const int v = text.trimmed().toInt(&ok);
+  const qint64 v = text.trimmed().toLongLong(&ok);
+  if (value) *value = v;
   return ok && v >= min && v <= max;
 }
 
+// HOST or HOST:PORT; the host must not be empty nor hold blanks.
+bool SplitHost(const QString& text, QString& host, QString& port) {
+  const QString t = text.trimmed();
+  const qsizetype colon = t.lastIndexOf(u':');
+  host = colon < 0 ? t : t.left(colon);
+  port = colon < 0 ? QString() : t.mid(colon + 1);
+  if (host.isEmpty() || host.contains(u' ') || host.contains(u'\t') || host.contains(u':')) return false;
+  return colon < 0 || ParseNumber(port, 1, 65535);
+}
+
+QString Seconds(qint64 ms) { return QString::number(ms / 1000); }
+
 }  // namespace
+
+struct Sender::Cradle {
+  QString host, port, label;
+  link::Download* download = nullptr;
+  int next = 0;           // index of the file being sent, or the next one
+  int terminal = 1;       // which terminal, with --repeat
+  bool done = false;
+  bool cutOff = false;    // a signal ended a transfer that had started
+  int exitCode = kExitComplete;
+  QElapsedTimer clock;    // since the current file began
+};
 
 int ExitCodeOf(Outcome outcome) {
   switch (outcome) {
@@ -59,13 +80,15 @@ QString UsageText() {
       "Usage: korima-send [OPTIONS] FILE...\n"
       "Downloads each FILE into the handheld terminal in its cradle, as KORIMA's start button does:\n"
       "\"MASTER\" until the terminal answers, one packet per line, \"END\". Files go in the order given;\n"
-      "the first failure ends the run.\n"
+      "a cradle's first failure ends that cradle's run. Several cradles run at once.\n"
       "\n"
       "Settings come from the settings file of the KORIMA window program beside this one;\n"
       "options override them for this run.\n"
-      "  --host HOST            the cradle's address (required unless the settings file has one)\n"
-      "  --port N               the cradle's UDP port\n"
-      "  --local-port N         the local UDP port to bind\n"
+      "  --host HOST[:PORT]     a cradle's address; give it once for each cradle (required\n"
+      "                         unless the settings file has one)\n"
+      "  --hosts FILE           cradles from FILE, one HOST or HOST:PORT a line (# comments)\n"
+      "  --port N               the cradles' UDP port, where HOST gives none\n"
+      "  --local-port N         the local UDP port to bind, shared by all cradles\n"
       "  --title-line           line 1 of each file is a title and is not sent\n"
       "  --no-title-line        line 1 of each file is data\n"
       "  --settings FILE        read this settings file instead\n"
@@ -74,14 +97,16 @@ QString UsageText() {
       "                         utf-8: every file converted. Conversions are checked before\n"
       "                         anything is sent\n"
       "  --connect-timeout S    give up the \"MASTER\" phase after S seconds (default 0: never)\n"
+      "  --repeat[=N]           after each terminal, wait for the next one in the cradle:\n"
+      "                         N terminals in all (default: until a signal)\n"
       "  --progress=MODE        auto (default), bar, lines or none\n"
       "  -q, --quiet            print only failures\n"
-      "  --json                 one JSON object per file on standard output when it ends\n"
+      "  --json                 one JSON object per cradle and file on standard output when it ends\n"
       "  -h, --help             this text\n"
       "  --version              the version\n"
       "\n"
       "Exit codes:\n"
-      "  0    every file complete (the terminal acknowledged END)\n"
+      "  0    every file complete in every cradle (the terminal acknowledged END)\n"
       "  2    usage or settings error\n"
       "  3    a file cannot be read, is empty, or cannot be converted\n"
       "  4    socket error (bind, port, host)\n"
@@ -89,24 +114,26 @@ QString UsageText() {
       "  6    NAK after five attempts\n"
       "  7    BEL\n"
       "  8    FUL (the terminal's memory is full)\n"
-      "  130  interrupted (SIGINT or SIGTERM)\n");
+      "  130  interrupted (SIGINT or SIGTERM)\n"
+      "With several cradles, the code is that of the first cradle, in the order given, that failed.\n");
 }
 
-Sender::Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal,
-               platform::TickSource* ticks)
-    : args_(arguments), out_(out), err_(err), errIsTerminal_(errIsTerminal) {
-  link_ = new link::Link(*this, ticks, this);
-  connect(link_, &link::Link::StatusShown, this, &Sender::OnStatus);
-  connect(link_, &link::Link::ProgressChanged, this, &Sender::OnProgress);
-  // Queued: the next file starts after the link has finished its wrap-up.
-  connect(link_, &link::Link::DownloadEnded, this, &Sender::OnEnded, Qt::QueuedConnection);
-}
+Sender::Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal, TickFactory ticks)
+    : args_(arguments), out_(out), err_(err), errIsTerminal_(errIsTerminal), ticks_(std::move(ticks)) {}
 
-Sender::~Sender() = default;
+Sender::~Sender() { qDeleteAll(cradles_); }
+
+link::Download& Sender::DownloadOf(int index) { return *cradles_.at(index)->download; }
 
 void Sender::Say(const QString& line) {
-  ClearBar();
+  ClearDrawing();
   err_.write((line + u'\n').toUtf8());
+  Draw();
+}
+
+// With several cradles, each line says whose it is.
+void Sender::SayFor(const Cradle& c, const QString& line) {
+  Say(cradles_.size() > 1 ? c.label + QStringLiteral(": ") + line : line);
 }
 
 std::optional<int> Sender::Start() {
@@ -114,26 +141,59 @@ std::optional<int> Sender::Start() {
   if (auto code = ApplySettings()) return code;
   if (auto code = CheckFiles()) return code;
   if (progress_ == Progress::Auto) progress_ = errIsTerminal_ ? Progress::Bar : Progress::Lines;
-  if (connectTimeout_ > 0) link_->SetConnectTimeoutTicks(qint64(std::ceil(connectTimeout_ * 100)));
-  link_->SetUtf8Policy(link::Utf8Policy::AsSet);
-  StartNextFile();
+  for (Cradle* c : cradles_) {
+    platform::TickSource* ticks = ticks_ ? ticks_(nullptr) : nullptr;
+    c->download = new link::Download(ticks, this);
+    if (ticks) ticks->setParent(c->download);  // it goes with its download
+    link::Download* d = c->download;
+    connect(d, &link::Download::Waiting, this, [this, c] {
+      if (!quiet_) SayFor(*c, link::wording::Waiting());
+    });
+    connect(d, &link::Download::MasterUnanswered, this, [this] { Draw(); });
+    connect(d, &link::Download::FileOpened, this, [this, c] {
+      if (!quiet_) SayFor(*c, link::wording::Opened(c->download->Options().filePath));
+    });
+    connect(d, &link::Download::LineAcknowledged, this, [this, c](qint64 before) {
+      if (!quiet_ && progress_ == Progress::Lines)
+        SayFor(*c, link::wording::Progress(c->download->Result().fileBytes, before));
+      Draw();
+    });
+    // Queued: the next file starts after the download has wound up.
+    connect(d, &link::Download::Ended, this, [this, c](const link::DownloadResult& r) { OnEnded(*c, r); },
+            Qt::QueuedConnection);
+  }
+  for (Cradle* c : cradles_) StartNext(*c);
   return std::nullopt;
 }
 
 std::optional<int> Sender::ParseArguments() {
-  QCommandLineParser p;
-  p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-  const QCommandLineOption help({"h", "help"}, ""), version("version", ""), host("host", "", "HOST"),
-      port("port", "", "N"), localPort("local-port", "", "N"), title("title-line", ""),
-      noTitle("no-title-line", ""), settings("settings", "", "FILE"), encoding("encoding", "", "ENC", "auto"),
-      timeout("connect-timeout", "", "S", "0"), progress("progress", "", "MODE", "auto"),
-      quiet({"q", "quiet"}, ""), json("json", "");
-  p.addOptions({help, version, host, port, localPort, title, noTitle, settings, encoding, timeout, progress, quiet, json});
   auto usage = [this](const QString& why) {
     Say(kProgram + QStringLiteral(": ") + why + QStringLiteral(" (see korima-send --help)"));
     return kExitUsage;
   };
-  if (!p.parse(args_)) return usage(p.errorText());
+  // --repeat takes an optional value, which the parser has no form for.
+  QStringList args;
+  for (const QString& a : args_) {
+    if (a == QLatin1String("--repeat")) {
+      repeat_ = true;
+    } else if (a.startsWith(QLatin1String("--repeat="))) {
+      repeat_ = true;
+      if (!ParseNumber(a.mid(9), 1, 1000000000, &repeatCount_))
+        return usage(QStringLiteral("bad value for --repeat: \"%1\" (a number of terminals, 1 or more)").arg(a.mid(9)));
+    } else {
+      args << a;
+    }
+  }
+  QCommandLineParser p;
+  p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+  const QCommandLineOption help({"h", "help"}, ""), version("version", ""), host("host", "", "HOST"),
+      hostsFile("hosts", "", "FILE"), port("port", "", "N"), localPort("local-port", "", "N"), title("title-line", ""),
+      noTitle("no-title-line", ""), settings("settings", "", "FILE"), encoding("encoding", "", "ENC", "auto"),
+      timeout("connect-timeout", "", "S", "0"), progress("progress", "", "MODE", "auto"),
+      quiet({"q", "quiet"}, ""), json("json", "");
+  p.addOptions({help, version, host, hostsFile, port, localPort, title, noTitle, settings, encoding, timeout, progress,
+                quiet, json});
+  if (!p.parse(args)) return usage(p.errorText());
   if (p.isSet(help)) {
     out_.write(UsageText().toUtf8());
     return kExitComplete;
@@ -145,18 +205,25 @@ std::optional<int> Sender::ParseArguments() {
   }
   files_ = p.positionalArguments();
   if (files_.isEmpty()) return usage(QStringLiteral("no FILE given"));
-  if (p.isSet(host)) {
-    host_ = p.value(host).trimmed();
-    if (host_->isEmpty()) return usage(QStringLiteral("--host needs a host name or address"));
-    hostFromOption_ = true;
+  for (const QString& f : files_)
+    if (f.isEmpty()) return usage(QStringLiteral("an empty FILE name"));
+  for (const QString& h : p.values(host)) {
+    QString name, hostPort;
+    if (h.trimmed().isEmpty()) return usage(QStringLiteral("--host needs a host name or address"));
+    if (!SplitHost(h, name, hostPort)) return usage(QStringLiteral("bad value for --host: \"%1\" (HOST or HOST:PORT)").arg(h));
+    hosts_ << h.trimmed();
+  }
+  if (p.isSet(hostsFile)) {
+    if (p.value(hostsFile).isEmpty()) return usage(QStringLiteral("--hosts needs a file name"));
+    if (auto code = ReadHostsFile(p.value(hostsFile), hosts_)) return code;
   }
   if (p.isSet(port)) {
     port_ = p.value(port).trimmed();
-    if (!ParsePort(*port_, 1, 65535)) return usage(QStringLiteral("bad value for --port: \"%1\" (1..65535)").arg(*port_));
+    if (!ParseNumber(*port_, 1, 65535)) return usage(QStringLiteral("bad value for --port: \"%1\" (1..65535)").arg(*port_));
   }
   if (p.isSet(localPort)) {
     localPort_ = p.value(localPort).trimmed();
-    if (!ParsePort(*localPort_, 0, 65535))
+    if (!ParseNumber(*localPort_, 0, 65535))
       return usage(QStringLiteral("bad value for --local-port: \"%1\" (0..65535)").arg(*localPort_));
   }
   if (p.isSet(title) && p.isSet(noTitle)) return usage(QStringLiteral("--title-line and --no-title-line exclude each other"));
@@ -166,8 +233,6 @@ std::optional<int> Sender::ParseArguments() {
     settingsFile_ = p.value(settings);
     if (settingsFile_->isEmpty()) return usage(QStringLiteral("--settings needs a file name"));
   }
-  for (const QString& f : files_)
-    if (f.isEmpty()) return usage(QStringLiteral("an empty FILE name"));
   const QString enc = p.value(encoding).toLower();
   if (enc == "auto") encoding_ = Encoding::Auto;
   else if (enc == "utf-8" || enc == "utf8") encoding_ = Encoding::Utf8;
@@ -188,46 +253,86 @@ std::optional<int> Sender::ParseArguments() {
   return std::nullopt;
 }
 
+// One HOST or HOST:PORT a line; "#" starts a comment, a blank line is skipped.
+std::optional<int> Sender::ReadHostsFile(const QString& path, QStringList& hosts) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    Say(kProgram + QStringLiteral(": --hosts %1: %2").arg(path, platform::OsErrorText(QFileInfo::exists(path) ? EACCES : ENOENT)));
+    return kExitUsage;
+  }
+  int lineNo = 0;
+  for (const QByteArray& raw : file.readAll().split('\n')) {
+    ++lineNo;
+    QString line = QString::fromUtf8(raw);
+    if (const qsizetype hash = line.indexOf(u'#'); hash >= 0) line.truncate(hash);
+    line = line.trimmed();
+    if (line.isEmpty()) continue;
+    QString host, port;
+    if (!SplitHost(line, host, port)) {
+      Say(kProgram + QStringLiteral(": %1:%2: not a HOST or HOST:PORT: \"%3\" (see korima-send --help)")
+                         .arg(path).arg(lineNo).arg(line));
+      return kExitUsage;
+    }
+    hosts << line;
+  }
+  return std::nullopt;
+}
+
 // The window's settings file, then the options. The file is only read here:
 // a missing or invalid one is reported and the defaults are used.
 std::optional<int> Sender::ApplySettings() {
-  const QString path = settingsFile_ ? *settingsFile_ : config::WindowProgramSettingsPath(platform::ExePath());
+  settingsPath_ = settingsFile_ ? *settingsFile_ : config::WindowProgramSettingsPath(platform::ExePath());
   config::SettingsRecord file;
-  const config::SettingsFileState state = config::LoadSettingsFile(path, file);
-  Settings = {};
-  Settings.SettingsPath = path;
-  Settings.LocalPort = QString::fromLatin1(config::kDefaultLocalPort);
-  Settings.RemotePort = QString::fromLatin1(config::kDefaultRemotePort);
-  // The default remote host is left out on purpose: nothing goes to it unless someone chose it.
+  const config::SettingsFileState state = config::LoadSettingsFile(settingsPath_, file);
+  localPortSetting_ = QString::fromLatin1(config::kDefaultLocalPort);
+  remotePortSetting_ = QString::fromLatin1(config::kDefaultRemotePort);
+  QString hostSetting;  // no default: nothing goes to an address nobody chose
   switch (state) {
     case config::SettingsFileState::Valid:
-      Settings.LocalPort = file.LocalPort;
-      Settings.RemoteHost = file.RemoteHost;
-      Settings.RemotePort = file.RemotePort;
-      Settings.TitleLine = file.TitleLine;
+      localPortSetting_ = file.LocalPort;
+      hostSetting = file.RemoteHost.trimmed();
+      remotePortSetting_ = file.RemotePort;
+      titleLineSetting_ = file.TitleLine;
       break;
     case config::SettingsFileState::Missing:
-      if (!quiet_) Say(kProgram + QStringLiteral(": no settings file at %1: using the defaults").arg(path));
+      if (!quiet_) Say(kProgram + QStringLiteral(": no settings file at %1: using the defaults").arg(settingsPath_));
       break;
     case config::SettingsFileState::Invalid:
     case config::SettingsFileState::BadParameter:
-      if (!quiet_) Say(kProgram + QStringLiteral(": the settings file %1 is not valid: using the defaults").arg(path));
+      if (!quiet_) Say(kProgram + QStringLiteral(": the settings file %1 is not valid: using the defaults").arg(settingsPath_));
       break;
   }
-  if (host_) Settings.RemoteHost = *host_;
-  if (port_) Settings.RemotePort = *port_;
-  if (localPort_) Settings.LocalPort = *localPort_;
-  if (titleLine_) Settings.TitleLine = *titleLine_;
-  if (Settings.RemoteHost.trimmed().isEmpty()) {
-    Say(kProgram + QStringLiteral(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(path));
-    return kExitUsage;
+  if (port_) remotePortSetting_ = *port_;
+  if (localPort_) localPortSetting_ = *localPort_;
+  if (titleLine_) titleLineSetting_ = *titleLine_;
+  if (hosts_.isEmpty()) {
+    if (hostSetting.isEmpty()) {
+      Say(kProgram + QStringLiteral(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(settingsPath_));
+      return kExitUsage;
+    }
+    // The window writes the built-in address on its first start; nobody chose it.
+    if (hostSetting == QLatin1String(config::kDefaultRemoteHost)) {
+      Say(kProgram + QStringLiteral(": the settings file (%1) still holds the built-in address %2, which nobody has "
+                                    "set up: to send there, confirm it with --host %2")
+                         .arg(settingsPath_, QLatin1String(config::kDefaultRemoteHost)));
+      return kExitUsage;
+    }
+    hosts_ << hostSetting;
   }
-  // The window writes the built-in address on its first start; nobody chose it.
-  if (!hostFromOption_ && Settings.RemoteHost.trimmed() == QLatin1String(config::kDefaultRemoteHost)) {
-    Say(kProgram + QStringLiteral(": the settings file (%1) still holds the built-in address %2, which nobody has "
-                                  "set up: to send there, confirm it with --host %2")
-                       .arg(path, QLatin1String(config::kDefaultRemoteHost)));
-    return kExitUsage;
+  QSet<QString> seen;
+  for (const QString& given : hosts_) {
+    auto* c = new Cradle;
+    QString port;
+    SplitHost(given, c->host, port);
+    c->port = port.isEmpty() ? remotePortSetting_.trimmed() : port;
+    c->label = port.isEmpty() ? c->host : given;
+    cradles_ << c;
+    const QString key = c->host.toLower() + u':' + QString::number(c->port.toInt());
+    if (seen.contains(key)) {
+      Say(kProgram + QStringLiteral(": the cradle %1 is given twice (see korima-send --help)").arg(c->label));
+      return kExitUsage;
+    }
+    seen.insert(key);
   }
   return std::nullopt;
 }
@@ -240,7 +345,7 @@ std::optional<int> Sender::CheckFiles() {
     const QFileInfo info(name);
     auto fail = [&](const QString& why) {
       Say(kProgram + QStringLiteral(": ") + name + QStringLiteral(": ") + why);
-      if (json_) PrintJson(name, info.isFile() ? info.size() : 0, nullptr, "file_error", why, 0);
+      if (json_) PrintJson(nullptr, name, info.isFile() ? info.size() : 0, nullptr, "file_error", why, 0);
       return kExitFile;
     };
     platform::files::InputFile in;
@@ -260,7 +365,7 @@ std::optional<int> Sender::CheckFiles() {
     for (qint64 lineNo = 1; !in.Eof(); ++lineNo) {
       if (!in.LineInput(line)) return fail(platform::Err().Description);
       if (lineNo == 1 && line.startsWith(platform::kUtf8Bom)) line.remove(0, 3);
-      if (lineNo == 1 && Settings.TitleLine > 0) continue;  // a title line is never sent
+      if (lineNo == 1 && titleLineSetting_ > 0) continue;  // a title line is never sent
       QByteArray cp932;
       qsizetype column = 0;
       bool invalid = false;
@@ -276,129 +381,167 @@ std::optional<int> Sender::CheckFiles() {
   return std::nullopt;
 }
 
-void Sender::StartNextFile() {
-  if (finished_) return;
-  if (next_ >= files_.size()) return Finish(kExitComplete);
-  if (interrupted_) return Finish(kExitInterrupted);  // files are left that were never sent
-  link_->SetLineConversion(conversions_.value(next_, link::LineConversion::None));
-  current_ = QFileInfo(files_[next_++]).absoluteFilePath();
-  status_.clear();
-  clock_.start();
-  link_->cmdComm_Click(0);
-}
-
-QString Sender::ListFolder() const { return QFileInfo(current_).absolutePath(); }
-QString Sender::ListFileName() const { return QFileInfo(current_).fileName(); }
-
-void Sender::OnStatus(const QString& text) {
-  if (quiet_ || interrupted_) return;  // after a signal, only the line that says so
-  if (link_->Stats().socketStep != link::SocketStep::None) return;  // OnEnded says it, with what it was about
-  if (IsProgressText(text)) {
-    if (progress_ == Progress::Lines) Say(text);
-    return;  // a bar draws it, or nothing does
+void Sender::StartNext(Cradle& c) {
+  if (c.done || finished_) return;
+  if (c.next >= files_.size()) {
+    const bool more = repeat_ && (repeatCount_ == 0 || c.terminal < repeatCount_);
+    if (!more || interrupted_) {
+      c.done = true;
+      return MaybeFinish();
+    }
+    ++c.terminal;  // back to "MASTER", for the next terminal in the cradle
+    c.next = 0;
   }
-  Say(text);
-  if (progress_ == Progress::Bar && link_->Stats().linesSent > 0 && link_->Downloading()) DrawBar();
-}
-
-void Sender::OnProgress() {
-  if (quiet_ || interrupted_ || progress_ != Progress::Bar) return;
-  if (link_->Stats().connected) DrawBar();
-  else DrawWaiting();
-}
-
-// While "MASTER" is repeated: how long, and how often, so that a wrong
-// address or a terminal not in its receive mode shows at a glance.
-void Sender::DrawWaiting() {
-  const link::DownloadStats& s = link_->Stats();
-  err_.write(QStringLiteral("\rwaiting for the terminal: %1 s, MASTER sent %2 times\x1b[K")
-                 .arg(qint64(clock_.elapsed() / 1000))
-                 .arg(s.masters)
-                 .toUtf8());
-  barShown_ = true;
-}
-
-// One line, redrawn in place: bytes, lines, rate.
-void Sender::DrawBar() {
-  const link::DownloadStats& s = link_->Stats();
-  const double share = s.fileBytes > 0 ? std::min(1.0, double(s.sentBytes) / double(s.fileBytes)) : 0;
-  const int width = 24, filled = int(share * width);
-  const double seconds = std::max(0.001, clock_.nsecsElapsed() / 1e9);
-  const QString bar = QStringLiteral("\r[%1%2] %3% %4/%5 bytes  %6 lines  %7 lines/s\x1b[K")
-                          .arg(QString(filled, u'#'), QString(width - filled, u'-'))
-                          .arg(int(share * 100), 3)
-                          .arg(s.sentBytes)
-                          .arg(s.fileBytes)
-                          .arg(s.linesSent)
-                          .arg(s.linesSent / seconds, 0, 'f', 1);
-  err_.write(bar.toUtf8());
-  barShown_ = true;
-}
-
-void Sender::ClearBar() {
-  if (!barShown_) return;
-  err_.write("\r\x1b[K");
-  barShown_ = false;
-}
-
-void Sender::PrintJson(const QString& file, qint64 bytes, const link::DownloadStats* stats, const char* outcome,
-                       const QString& status, double seconds) {
-  QJsonObject o;
-  o.insert("file", file);
-  o.insert("bytes", bytes);
-  o.insert("lines_sent", stats ? stats->linesSent : 0);
-  o.insert("packets_sent", stats ? stats->packetsSent : 0);
-  o.insert("outcome", QString::fromLatin1(outcome));
-  o.insert("status", status);
-  o.insert("seconds", std::round(seconds * 1000) / 1000);
-  out_.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+  if (interrupted_) {  // files are left that were never sent
+    c.done = true;
+    c.cutOff = !(repeat_ && c.next == 0);
+    return MaybeFinish();
+  }
+  link::DownloadOptions o;
+  o.filePath = QFileInfo(files_[c.next]).absoluteFilePath();
+  o.localPort = localPortSetting_;
+  o.remoteHost = c.host;
+  o.remotePort = c.port;
+  o.titleLine = titleLineSetting_;
+  o.conversion = conversions_.value(c.next, link::LineConversion::None);
+  if (connectTimeout_ > 0) o.connectTimeoutTicks = qint64(std::ceil(connectTimeout_ * link::kTicksPerSecond));
+  c.clock.start();
+  c.download->Start(o);
+  Draw();
 }
 
 // A socket error names what it was about: the window shows its settings
 // beside it, the console has only this line.
-QString Sender::FailureLine(const QString& status) const {
-  switch (link_->Stats().socketStep) {
-    case link::SocketStep::Bind: return status + QStringLiteral(" (local port %1)").arg(Settings.LocalPort.trimmed());
+QString Sender::FailureLine(const Cradle& c, const link::DownloadResult& r) const {
+  const QString text = link::wording::Ending(r);
+  switch (r.socketStep) {
+    case link::SocketStep::LocalPort:
+    case link::SocketStep::Bind: return text + QStringLiteral(" (local port %1)").arg(localPortSetting_.trimmed());
     case link::SocketStep::RemotePort:
-    case link::SocketStep::Send:
-      return status + QStringLiteral(" (%1:%2)").arg(Settings.RemoteHost.trimmed(), Settings.RemotePort.trimmed());
+    case link::SocketStep::Send: return text + QStringLiteral(" (%1:%2)").arg(c.host, c.port);
     case link::SocketStep::Lookup:
     case link::SocketStep::None: break;
   }
-  return status;
+  return text;
 }
 
-void Sender::OnEnded() {
-  const link::DownloadStats& s = link_->Stats();
-  ClearBar();
-  QString last = LastLine(status_);
-  if (s.outcome == Outcome::Stopped) {
-    last = QStringLiteral("interrupted by a signal");
-    Say(kProgram + QStringLiteral(": ") + last);
-  } else if (s.outcome == Outcome::SocketError) {
-    Say(FailureLine(last));
-  } else if (quiet_ && s.outcome != Outcome::Complete) {
-    Say(last);
+void Sender::OnEnded(Cradle& c, const link::DownloadResult& r) {
+  QString status = link::wording::Ending(r);
+  const bool waitingForATerminal = repeat_ && c.next == 0 && !r.connected;
+  if (r.outcome == Outcome::Stopped) {
+    status = QStringLiteral("interrupted by a signal");
+    if (!waitingForATerminal) c.cutOff = true;
+    SayFor(c, kProgram + QStringLiteral(": ") + status);
+  } else if (r.outcome != Outcome::Complete) {
+    SayFor(c, FailureLine(c, r));
+  } else if (!quiet_) {
+    SayFor(c, status);
   }
-  if (json_) PrintJson(files_[next_ - 1], s.fileBytes, &s, link::OutcomeName(s.outcome), last,
-                       clock_.nsecsElapsed() / 1e9);
-  if (s.outcome != Outcome::Complete) return Finish(ExitCodeOf(s.outcome));
-  StartNextFile();
+  const bool report = !(r.outcome == Outcome::Stopped && waitingForATerminal);
+  if (json_ && report)
+    PrintJson(&c, files_[c.next], r.fileBytes, &r, link::OutcomeName(r.outcome), status, c.clock.nsecsElapsed() / 1e9);
+  if (r.outcome == Outcome::Stopped) {
+    c.done = true;
+    return MaybeFinish();
+  }
+  if (r.outcome != Outcome::Complete) {
+    c.exitCode = ExitCodeOf(r.outcome);
+    c.done = true;  // this cradle's run ends; the others go on
+    return MaybeFinish();
+  }
+  ++c.next;
+  StartNext(c);
+}
+
+void Sender::MaybeFinish() {
+  for (const Cradle* c : cradles_)
+    if (!c->done) return Draw();
+  if (finished_) return;
+  finished_ = true;
+  ClearDrawing();
+  int code = kExitComplete;
+  for (const Cradle* c : cradles_)
+    if (c->cutOff) code = kExitInterrupted;
+  if (code == kExitComplete)
+    for (const Cradle* c : cradles_)
+      if (c->exitCode != kExitComplete) {
+        code = c->exitCode;
+        break;
+      }
+  emit Finished(code);
 }
 
 void Sender::Interrupt() {
   if (finished_ || interrupted_) return;
   interrupted_ = true;
-  // A download winds up at once and OnEnded reports it; between two files
+  // Each download winds up at once and OnEnded reports it; between two files
   // the next one is not started, and a run whose files all completed ends 0.
-  if (link_->Communicating()) link_->cmdComm_Click(1);
+  for (Cradle* c : cradles_)
+    if (c->download && c->download->Running()) c->download->Stop();
 }
 
-void Sender::Finish(int code) {
-  if (finished_) return;
-  finished_ = true;
-  ClearBar();
-  emit Finished(code);
+// ---- on a terminal: one line per cradle, redrawn in place ------------------------
+
+QString Sender::BarLine(const Cradle& c) const {
+  const link::DownloadResult& s = c.download->Result();
+  const qint64 ms = c.clock.isValid() ? c.clock.elapsed() : 0;
+  const QString file = QFileInfo(c.download->Options().filePath).fileName();
+  const QString who = cradles_.size() > 1 ? c.label + QStringLiteral("  ") + file + QStringLiteral("  ") : QString();
+  if (!s.connected)  // how long, and how often: a wrong address or a terminal not in its receive mode shows at a glance
+    return who + QStringLiteral("waiting for the terminal: %1 s, MASTER sent %2 times").arg(Seconds(ms)).arg(s.masters);
+  const double share = s.fileBytes > 0 ? std::min(1.0, double(s.sentBytes) / double(s.fileBytes)) : 0;
+  const double seconds = std::max(0.001, ms / 1000.0);
+  const double rate = s.linesSent / seconds;
+  QString line;
+  if (cradles_.size() == 1) {
+    const int width = 24, filled = int(share * width);
+    line = QStringLiteral("[%1%2] ").arg(QString(filled, u'#'), QString(width - filled, u'-'));
+  }
+  line += QStringLiteral("%1% %2/%3 bytes  %4 lines  %5 lines/s")
+              .arg(int(share * 100), 3)
+              .arg(s.sentBytes)
+              .arg(s.fileBytes)
+              .arg(s.linesSent)
+              .arg(rate, 0, 'f', 1);
+  if (share > 0 && share < 1) line += QStringLiteral("  %1 s left").arg(qint64(seconds * (1 - share) / share));
+  return who + line;
+}
+
+void Sender::Draw() {
+  if (quiet_ || progress_ != Progress::Bar || finished_) return;
+  ClearDrawing();
+  QByteArray text;
+  int lines = 0;
+  for (const Cradle* c : cradles_) {
+    if (!c->download || c->done || !c->download->Running()) continue;
+    text += (u'\r' + BarLine(*c) + QStringLiteral("\x1b[K")).toUtf8();
+    if (cradles_.size() > 1) text += '\n';
+    ++lines;
+  }
+  err_.write(text);
+  drawnLines_ = lines;
+}
+
+void Sender::ClearDrawing() {
+  if (drawnLines_ == 0) return;
+  if (cradles_.size() > 1) err_.write(QStringLiteral("\x1b[%1A\r\x1b[J").arg(drawnLines_).toUtf8());
+  else err_.write("\r\x1b[K");
+  drawnLines_ = 0;
+}
+
+void Sender::PrintJson(const Cradle* c, const QString& file, qint64 bytes, const link::DownloadResult* r,
+                       const char* outcome, const QString& status, double seconds) {
+  QJsonObject o;
+  o.insert("file", file);
+  if (c) o.insert("host", c->label);
+  if (c && repeat_) o.insert("terminal", c->terminal);
+  o.insert("bytes", bytes);
+  o.insert("lines_sent", r ? r->linesSent : 0);
+  o.insert("packets_sent", r ? r->packetsSent : 0);
+  o.insert("outcome", QString::fromLatin1(outcome));
+  o.insert("status", status);
+  o.insert("seconds", std::round(seconds * 1000) / 1000);
+  out_.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
 }
 
 }  // namespace korima::send

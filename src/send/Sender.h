@@ -1,13 +1,14 @@
 #pragma once
-// korima-send: the window's download, run from a terminal or a script. Same
-// link, same wire bytes, same status texts; exit codes per outcome, messages
-// on standard error, a machine-readable summary on standard output.
-#include "link/Link.h"
-#include "link/LinkView.h"
+// korima-send: the window's download, run from a terminal or a script, into
+// one cradle or several at once, and terminal after terminal. Same download,
+// same wire bytes, same status texts; exit codes per outcome, messages on
+// standard error, a machine-readable summary on standard output.
+#include "link/Download.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QIODevice;
@@ -33,23 +34,28 @@ enum ExitCode {
 int ExitCodeOf(link::Outcome outcome);
 QString UsageText();
 
-class Sender : public QObject, private link::LinkView {
+// Makes the tick source of each download, which the download then owns;
+// empty: the program's 10 ms timer.
+using TickFactory = std::function<platform::TickSource*(QObject* parent)>;
+
+class Sender : public QObject {
   Q_OBJECT
  public:
   // `errIsTerminal` decides what --progress=auto means.
-  Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal,
-         platform::TickSource* ticks = nullptr);
+  Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal, TickFactory ticks = {});
   ~Sender() override;
 
   // Reads the options, the settings and the files. Returns the exit code when
   // the run ends before any download (help, usage, settings, unreadable or
   // unconvertible files); otherwise Finished() follows.
   std::optional<int> Start();
-  // SIGINT or SIGTERM: stops like the stop button, then finishes with 130,
-  // unless every file had already completed.
+  // SIGINT or SIGTERM: every download stops like the stop button; the run
+  // finishes with 130 once all have wound up, unless no transfer was cut off.
   void Interrupt();
 
-  link::Link& Link() { return *link_; }
+  int CradleCount() const { return int(cradles_.size()); }
+  // The download of the cradle at `index`, in the order the hosts were given.
+  link::Download& DownloadOf(int index);
 
  signals:
   void Finished(int exitCode);
@@ -57,43 +63,34 @@ class Sender : public QObject, private link::LinkView {
  private:
   enum class Progress { Auto, Bar, Lines, None };
   enum class Encoding { Auto, Cp932, Utf8 };
+  struct Cradle;
 
   std::optional<int> ParseArguments();
+  std::optional<int> ReadHostsFile(const QString& path, QStringList& hosts);
   std::optional<int> ApplySettings();
   std::optional<int> CheckFiles();
-  void StartNextFile();
-  void OnStatus(const QString& text);
-  void OnProgress();
-  void OnEnded();
-  void Finish(int code);
+  void StartNext(Cradle& c);
+  void OnEnded(Cradle& c, const link::DownloadResult& r);
+  void MaybeFinish();
   void Say(const QString& line);
-  QString FailureLine(const QString& status) const;
-  void DrawBar();
-  void DrawWaiting();
-  void ClearBar();
-  void PrintJson(const QString& file, qint64 bytes, const link::DownloadStats* stats, const char* outcome,
-                 const QString& status, double seconds);
-
-  // LinkView
-  QString StatusText() const override { return status_; }
-  void SetStatusText(const QString& text) override { status_ = text; }
-  void SetCommState(int) override {}
-  QString ListFolder() const override;
-  QString ListFileName() const override;
-  int ListIndex() const override { return 0; }
-  void SetProgressMax(qint64) override {}
-  void SetProgressValue(qint64) override {}
-  void SetProgressVisible(bool) override {}
+  void SayFor(const Cradle& c, const QString& line);
+  QString FailureLine(const Cradle& c, const link::DownloadResult& r) const;
+  QString BarLine(const Cradle& c) const;
+  void Draw();
+  void ClearDrawing();
+  void PrintJson(const Cradle* c, const QString& file, qint64 bytes, const link::DownloadResult* r,
+                 const char* outcome, const QString& status, double seconds);
 
   QStringList args_;
   QIODevice& out_;
   QIODevice& err_;
   bool errIsTerminal_ = false;
-  link::Link* link_ = nullptr;
+  TickFactory ticks_;
 
   // Options
   QStringList files_;
-  std::optional<QString> host_, port_, localPort_, settingsFile_;
+  QStringList hosts_;  // as given, HOST or HOST:PORT
+  std::optional<QString> port_, localPort_, settingsFile_;
   std::optional<qint16> titleLine_;
   Progress progress_ = Progress::Auto;
   bool quiet_ = false;
@@ -101,14 +98,16 @@ class Sender : public QObject, private link::LinkView {
   Encoding encoding_ = Encoding::Auto;
   QList<link::LineConversion> conversions_;  // per file, decided before anything is sent
   double connectTimeout_ = 0;
-  bool hostFromOption_ = false;
+  bool repeat_ = false;
+  qint64 repeatCount_ = 0;  // 0: until a signal
+
+  // Settings
+  QString settingsPath_, localPortSetting_, remotePortSetting_;
+  qint16 titleLineSetting_ = 0;
 
   // Run
-  int next_ = 0;
-  QString current_;
-  QString status_;
-  QElapsedTimer clock_;
-  bool barShown_ = false;
+  QList<Cradle*> cradles_;
+  int drawnLines_ = 0;
   bool interrupted_ = false;
   bool finished_ = false;
 };

@@ -28,7 +28,7 @@ class TestMainWindow : public QObject {
   void WriteSettings(const QString& folder, const QByteArray& tail = "\"6000\",\"127.0.0.1\",\"6001\",0,0\r\n") {
     QVERIFY(WriteAll(ini_, '"' + platform::ToCp932(folder) + "\"," + tail));
   }
-  static QStringList Names(const platform::FileListBox* list) {
+  static QStringList Names(const desktop::FileListBox* list) {
     QStringList names;
     for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
     return names;
@@ -127,10 +127,10 @@ class TestMainWindow : public QObject {
     Recorder rec;
     frmMain w(&ticks_);
     w.Form_Load();
-    w.SetCommState(1);
+    w.ShowState(frmMain::CommState::Communicating);
     CheckIdle(w, false);
     QCOMPARE(w.Form().Status_0->geometry(), w.Form().Status_1->geometry());
-    w.SetCommState(0);
+    w.ShowState(frmMain::CommState::Idle);
     CheckIdle(w, true);
   }
 
@@ -198,6 +198,59 @@ class TestMainWindow : public QObject {
     QVERIFY(!cancel);
   }
 
+  // A UTF-8 file: the window asks before "MASTER". はい converts (the
+  // byte-order mark dropped), いいえ sends the bytes, ｷｬﾝｾﾙ sends nothing.
+  void utf8FileAsked_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QByteArray>("stored");
+    const QByteArray utf8 = "\xEF\xBB\xBF商品,〜\r\nｱ,1\r\n";
+    QTest::newRow("はい") << utf8 << int(platform::vbYes) << QByteArray("\x8f\xa4\x95\x69,\x81\x60\r\n\xb1,1\r\n");
+    QTest::newRow("いいえ") << utf8 << int(platform::vbNo) << utf8;
+    QTest::newRow("ｷｬﾝｾﾙ") << utf8 << int(platform::vbCancel) << QByteArray();
+    QTest::newRow("UTF-8 without a byte-order mark") << QByteArray("é,1\r\n") << int(platform::vbNo) << QByteArray("é,1\r\n");
+    QTest::newRow("CP932: no question") << QByteArray("\x8f\xa4\x95\x69,1\r\n") << -1 << QByteArray("\x8f\xa4\x95\x69,1\r\n");
+    QTest::newRow("ASCII: no question") << QByteArray("a,1\r\n") << -1 << QByteArray("a,1\r\n");
+  }
+  void utf8FileAsked() {
+    QFETCH(QByteArray, content);
+    QFETCH(int, answer);
+    QFETCH(QByteArray, stored);
+    const QString folder = tmp_.filePath("utf8");
+    QVERIFY(QDir().mkpath(folder));
+    WriteAll(folder + "/u.csv", content);
+    sim::SimOptions o;
+    o.port = 0;
+    o.outPath = tmp_.filePath("utf8.out");
+    QFile::remove(o.outPath);
+    sim::TerminalSimulator sim(o);
+    QVERIFY(sim.Start());
+    WriteSettings(folder, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0\r\n");
+    Recorder rec;
+    if (answer > 0) rec.answers << answer;
+    frmMain w(&ticks_);
+    w.Form_Load();
+    QSignalSpy ended(&w.Download(), &link::Download::Ended);
+    w.Form().File1->setCurrentRow(0);
+    w.Form().cmdComm_0->click();
+    if (answer == platform::vbCancel) {
+      CheckIdle(w, true);
+      QCOMPARE(w.StatusText(), QStringLiteral("送信を中止しました"));
+      QTest::qWait(20);
+      QVERIFY(sim.Received().isEmpty());
+    } else {
+      QTRY_COMPARE(ended.size(), 1);
+      QCOMPARE(w.Download().Result().outcome, link::Outcome::Complete);
+      QCOMPARE(ReadAll(o.outPath), stored);
+    }
+    QCOMPARE(rec.boxes.size(), answer > 0 ? 1 : 0);
+    if (answer > 0) {
+      QCOMPARE(rec.boxes[0].title, QStringLiteral("UTF-8"));
+      QCOMPARE(rec.boxes[0].style, platform::vbYesNoCancel | platform::vbQuestion);
+      QVERIFY(rec.boxes[0].prompt.contains(QStringLiteral("UTF-8で書かれています")));
+    }
+  }
+
   // Double-click a file: the whole download; close during a second one: it stops, the window stays.
   void downloadFromTheWindow() {
     sim::SimOptions o;
@@ -210,7 +263,7 @@ class TestMainWindow : public QObject {
     frmMain w(&ticks_);
     w.Form_Load();
     w.show();
-    QSignalSpy ended(&w.Link(), &link::Link::DownloadEnded);
+    QSignalSpy ended(&w.Download(), &link::Download::Ended);
     auto* item = w.Form().File1->item(1);
     QCOMPARE(item->text(), QStringLiteral("b.csv"));
     w.Form().File1->setCurrentItem(item);
@@ -253,12 +306,12 @@ class TestMainWindow : public QObject {
     {
       frmMain w(&ticks_);
       w.Form_Load();
-      QSignalSpy ended(&w.Link(), &link::Link::DownloadEnded);
+      QSignalSpy ended(&w.Download(), &link::Download::Ended);
       w.Form().File1->setCurrentRow(0);
       QCOMPARE(w.Form().File1->currentItem()->text(), QStringLiteral("a.csv"));
       w.Form().cmdComm_0->click();
       QTRY_COMPARE(ended.size(), 1);
-      QCOMPARE(w.Link().Stats().outcome, link::Outcome::Complete);
+      QCOMPARE(w.Download().Result().outcome, link::Outcome::Complete);
       byWindow = sim.Received();
     }
     sim.Options().nakAt[2] = 1;
@@ -266,7 +319,8 @@ class TestMainWindow : public QObject {
     QBuffer out, err;
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    send::Sender sender({"korima-send", "--settings", ini_, work_ + "/a.csv"}, out, err, false, &ticks_);
+    send::Sender sender({"korima-send", "--settings", ini_, work_ + "/a.csv"}, out, err, false,
+                        [](QObject* parent) { return new platform::TimerTicks(0, parent); });
     QSignalSpy finished(&sender, &send::Sender::Finished);
     QVERIFY(!sender.Start());
     QVERIFY(finished.wait(10000));

@@ -8,10 +8,10 @@
 #include "config/frmSetting.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
-#include "platform/Placement.h"
+#include "desktop/Placement.h"
 #include "platform/Ticks.h"
 #include "platform/Volumes.h"
-#include "platform/WindowServices.h"
+#include "desktop/WindowServices.h"
 #include "sim/TerminalSimulator.h"
 #include "ui_frmAbout.h"
 #include "ui_frmFolder.h"
@@ -216,7 +216,7 @@ class TestWindows : public QObject {
     main_->move(-300, -250);  // near the screen's corner: the result is not clamped
     frmSetting* s = OpenSettings();
     QVERIFY(!main_->isEnabled());
-    QCOMPARE(s->pos(), platform::CenteredOver(main_->frameGeometry(), s->frameGeometry().size()));
+    QCOMPARE(s->pos(), desktop::CenteredOver(main_->frameGeometry(), s->frameGeometry().size()));
     QVERIFY(s->pos().x() < 0);
     QCOMPARE(s->Form().txtRemoteHost->text(), QStringLiteral("127.0.0.9"));
     QCOMPARE(s->FolderCaption(), work_);
@@ -302,7 +302,7 @@ class TestWindows : public QObject {
     QVERIFY(!main_->isEnabled());
     QCOMPARE(f->Form().Dir1->Path(), QDir::toNativeSeparators(work_ + "/sub1"));
     QCOMPARE(f->Form().Drive1->Drive(), platform::VolumeOf(work_));
-    QCOMPARE(f->pos(), platform::CenteredOver(main_->frameGeometry(), f->frameGeometry().size()));
+    QCOMPARE(f->pos(), desktop::CenteredOver(main_->frameGeometry(), f->frameGeometry().size()));
     // Highlighting is not opening: OK returns the open folder.
     const auto sibling = f->Form().Dir1->findItems("sub2", Qt::MatchExactly | Qt::MatchRecursive);
     QVERIFY(sibling.isEmpty());  // only the open folder's subfolders are listed
@@ -452,7 +452,7 @@ class TestWindows : public QObject {
     QCOMPARE(a->Form().lblTitle->text(), QStringLiteral("Korima"));
     QCOMPARE(a->Form().lblVersion->text(), QStringLiteral("Ver.1.0.0"));
     QCOMPARE(a->Form().lblCompany->text(), QStringLiteral("Korima Developers"));
-    QCOMPARE(a->pos(), platform::CenteredOver(main_->frameGeometry(), a->frameGeometry().size()));
+    QCOMPARE(a->pos(), desktop::CenteredOver(main_->frameGeometry(), a->frameGeometry().size()));
     QPointer<about::frmAbout> alive(a);
     if (way == "ok") a->Form().cmdOK->click();
     else if (way == "enter") QTest::keyClick(a->Form().cmdOK, Qt::Key_Return);
@@ -466,7 +466,7 @@ class TestWindows : public QObject {
   void qtTextsInJapanese() {
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
       QSKIP("Qt's Japanese translation (qt6-translations-l10n) is not installed");
-    QVERIFY(platform::UseJapaneseQtTranslation());
+    QVERIFY(desktop::UseJapaneseQtTranslation());
     frmSetting* s = OpenSettings();
     std::unique_ptr<QMenu> menu(s->Form().txtRemoteHost->createStandardContextMenu());
     QStringList texts;

@@ -27,9 +27,8 @@ class TestSettings : public QObject {
   QStringList statusCalls_;
   CurrentDirGuard cwd_;
 
-  MainWindowHooks Hooks(bool vista = true) {
+  MainWindowHooks Hooks() {
     MainWindowHooks h;
-    h.IsVistaOrLater = vista;
     h.SetStatus = [this](const QString& s) { statusCalls_ << s; };
     h.ShowFolder = [this](const QString& s) { statusCalls_ << QStringLiteral("folder:") + s; };
     return h;
@@ -171,14 +170,6 @@ class TestSettings : public QObject {
     QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(folder) + kDefaultLineTail);
   }
 
-  void olderSystemsDefaultToTheProgramFolder() {
-    Recorder rec;
-    ReadSettings(Hooks(false));
-    QCOMPARE(rec.boxes[0].prompt.split("\r\n")[2],
-             QStringLiteral("保存ﾌｫﾙﾀﾞの初期値は ") + QDir::toNativeSeparators(exeDir_) + QStringLiteral(" です"));
-    QCOMPARE(Settings.WorkFolder, QDir::toNativeSeparators(exeDir_));
-  }
-
   void deletedWorkingFolder() {
     const QString gone = tmp_.filePath("gone");
     const QByteArray line = '"' + platform::ToCp932(gone) + "\",\"6000\",\"h\",\"6001\",0,0\r\n";
@@ -309,14 +300,6 @@ class TestSettings : public QObject {
     QVERIFY2(rec.boxes[0].prompt.endsWith(platform::OsErrorText(ENOSPC)), qPrintable(rec.boxes[0].prompt));
     QCOMPARE(ReadAll(ini), before);
     QCOMPARE(Settings.WorkFolder, folder);  // the running program takes the values, as after any failed save
-  }
-
-  void cutAtNul() {
-    QCOMPARE(CutAtNul(QStringLiteral("abc")), QStringLiteral("abc"));
-    QCOMPARE(CutAtNul(QString::fromUtf16(u"ab\0cd", 5)), QStringLiteral("ab"));
-    QCOMPARE(CutAtNul(QString()), QString());
-    QCOMPARE(GetSpecialFolder(1, 5), docs_);
-    QCOMPARE(GetSpecialFolder(1, 6), QString());
   }
 
   // Random and mutated files: the reader either loads a record or rebuilds defaults.

@@ -1,9 +1,10 @@
 #pragma once
-// A headless stand-in for the main window, and a scripted peer for replies
-// that no well-behaved terminal sends.
-#include "link/Link.h"
-#include "link/LinkView.h"
-#include "link/Task.h"
+// Headless downloads: the window's status report without the window, ticks
+// that move only when told, and a scripted peer for replies that no
+// well-behaved terminal sends.
+#include "link/Download.h"
+#include "link/StatusReport.h"
+#include "link/Wording.h"
 #include "platform/Ticks.h"
 
 #include <QHostAddress>
@@ -12,31 +13,6 @@
 #include <QUdpSocket>
 #include <QtTest>
 #include <functional>
-
-class FakeView : public korima::link::LinkView {
- public:
-  QString StatusText() const override { return status; }
-  void SetStatusText(const QString& text) override {
-    status = text;
-    statusHistory << text;
-  }
-  void SetCommState(int state) override { commStates << state; }
-  QString ListFolder() const override { return folder; }
-  QString ListFileName() const override { return fileName; }
-  int ListIndex() const override { return fileName.isEmpty() ? -1 : 0; }
-  void SetProgressMax(qint64 max) override { progressMax = max; }
-  void SetProgressValue(qint64 value) override { progressValues << value; }
-  void SetProgressVisible(bool visible) override { progressVisible = visible; }
-
-  QString status;
-  QStringList statusHistory;
-  QList<int> commStates;
-  QString folder;
-  QString fileName;
-  qint64 progressMax = -1;
-  QList<qint64> progressValues;
-  bool progressVisible = false;
-};
 
 // Ticks only when the test says so: a wait stays where it is until then.
 class ManualTicks : public platform::TickSource {
@@ -52,7 +28,8 @@ class ManualTicks : public platform::TickSource {
 };
 
 // Answers each datagram with the next scripted reply ("" stays silent), from
-// its own address; or, with `answer` set, with what that makes of the datagram.
+// its own address; or, with `answer` set, with what that makes of the datagram
+// (a null answer stays silent, an empty one is an empty datagram).
 class ScriptedPeer : public QObject {
  public:
   std::function<QByteArray(const QByteArray&)> answer;
@@ -65,10 +42,9 @@ class ScriptedPeer : public QObject {
         d.truncate(socket.readDatagram(d.data(), d.size(), &from, &port));
         received << d;
         lastPort = port;
-        // A null answer stays silent; an empty one is an empty datagram.
         QByteArray reply = answer ? answer(d) : replies.isEmpty() ? QByteArray() : replies.takeFirst();
         if (!answer && reply.isEmpty()) reply = QByteArray();
-        if (!reply.isNull()) socket.writeDatagram(reply.isEmpty() ? QByteArray("") : reply, from, port);
+        if (!reply.isNull()) socket.writeDatagram(reply, from, port);
       }
     });
     bound = socket.bind(address, 0);
@@ -81,13 +57,18 @@ class ScriptedPeer : public QObject {
   bool bound = false;
 };
 
-// Runs a link coroutine to its end on the event loop.
-inline korima::link::Task<> Drive(korima::link::Task<> inner, bool* done) {
-  co_await inner;
-  *done = true;
-}
-
-inline korima::link::Task<> DriveReply(korima::link::Task<QString> inner, QString* out, bool* done) {
-  *out = co_await inner;
-  *done = true;
-}
+// One download and the window's report of it: the label's texts as they
+// change, and the acknowledged bytes after each line.
+struct Watch {
+  explicit Watch(korima::link::Download& d) {
+    report.Follow(d);
+    QObject::connect(&report, &korima::link::StatusReport::Changed, &report,
+                     [this](const QString& text) { history << text; });
+    QObject::connect(&d, &korima::link::Download::LineAcknowledged, &report,
+                     [this, &d] { sent << d.Result().sentBytes; });
+  }
+  QString Text() const { return report.Text(); }
+  korima::link::StatusReport report;
+  QStringList history;
+  QList<qint64> sent;
+};

@@ -18,7 +18,9 @@
 #include <memory>
 
 using namespace korima;
-using link::Link;
+using link::Download;
+using link::DownloadOptions;
+using link::DownloadResult;
 using sim::SimOptions;
 using sim::TerminalSimulator;
 
@@ -35,68 +37,79 @@ QString Completed(qint64 max) {
 }
 QString LastLine(const QString& status) { return status.split(QStringLiteral("\r\n")).last(); }
 
-// After every wrap-up the label says why the download ended: never a
-// progress text or the waiting text, and the outcome agrees with it.
-void CheckEndingSaysWhy(const FakeView& view, const Link& link) {
-  const QString last = LastLine(view.status);
-  QVERIFY2(!last.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ済み")) && last != kWaiting && !last.endsWith(QStringLiteral("> ｵｰﾌﾟﾝ")),
-           qPrintable(view.status));
-  using link::Outcome;
-  switch (link.Stats().outcome) {
-    case Outcome::Complete: QVERIFY(last.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ完了"))); break;
-    case Outcome::Stopped: QCOMPARE(last, kStopped); break;
-    case Outcome::SocketError: QVERIFY(last.contains(QStringLiteral(" UDP設定に問題がないか確認してください。 "))); break;
-    case Outcome::FileError: QVERIFY(last.startsWith(u'<')); break;
-    case Outcome::Nak: QVERIFY(last.endsWith(QStringLiteral("NAK受信"))); break;
-    case Outcome::NoReply: QVERIFY(last.endsWith(QStringLiteral("受信ﾀｲﾑｱｳﾄ"))); break;
-    case Outcome::Bel: QVERIFY(last.endsWith(QStringLiteral("BEL受信"))); break;
-    case Outcome::Ful: QVERIFY(last.endsWith(QStringLiteral("<PDTﾒﾓﾘﾌﾙ>"))); break;
-    case Outcome::None: QFAIL("a download ended without an outcome");
-  }
-}
-
 QByteArray Joined(const QList<QByteArray>& lines) {
   QByteArray out;
   for (const QByteArray& l : lines) out += l + "\r\n";
   return out;
 }
 
-// One download set-up: a simulator, a headless window and the link between them.
+// One download set-up: a simulator, a download to it, and the window's report.
 struct Rig {
-  explicit Rig(SimOptions options = {}, int tickMs = 0, platform::TickSource* customTicks = nullptr)
+  explicit Rig(SimOptions simOptions = {}, int tickMs = 0, platform::TickSource* customTicks = nullptr)
       : ticks(tickMs) {
-    options.port = 0;
-    options.outPath = dir.filePath("received.out");
-    sim = std::make_unique<TerminalSimulator>(options);
+    simOptions.port = 0;
+    simOptions.outPath = dir.filePath("received.out");
+    sim = std::make_unique<TerminalSimulator>(simOptions);
     started = sim->Start();
-    config::Settings = {};
-    config::Settings.LocalPort = "0";
-    config::Settings.RemoteHost = "127.0.0.1";
-    config::Settings.RemotePort = QString::number(sim->Port());
-    view.folder = dir.path();
-    link = std::make_unique<Link>(view, customTicks ? customTicks : &ticks);
+    options.localPort = "0";
+    options.remoteHost = "127.0.0.1";
+    options.remotePort = QString::number(sim->Port());
+    download = std::make_unique<Download>(customTicks ? customTicks : &ticks);
+    watch = std::make_unique<Watch>(*download);
   }
   QString Write(const QString& name, const QByteArray& bytes) {
     WriteAll(dir.filePath(name), bytes);
     return dir.filePath(name);
   }
+  // As the window's start and stop buttons do.
+  void Start(const QString& name) {
+    options.filePath = QDir::toNativeSeparators(dir.filePath(name));
+    QVERIFY(download->Start(options));
+  }
+  void Stop() {
+    watch->report.AddLine(link::wording::StopPressed());
+    download->Stop();
+  }
   // Starts the download of `name` and waits for its wrap-up.
   bool Run(const QString& name, int timeoutMs = 30000) {
-    view.fileName = name;
-    QSignalSpy ended(link.get(), &Link::DownloadEnded);
-    link->cmdComm_Click(0);
+    QSignalSpy ended(download.get(), &Download::Ended);
+    Start(name);
     if (ended.isEmpty()) ended.wait(timeoutMs);
-    return ended.size() == 1 && !link->Downloading();
+    return ended.size() == 1 && !download->Running();
   }
+  const DownloadResult& Result() const { return download->Result(); }
+  QString Status() const { return watch->Text(); }
   QByteArray Stored() const { return ReadAll(dir.filePath("received.out")); }
 
   QTemporaryDir dir;
-  FakeView view;
   platform::TimerTicks ticks;
   std::unique_ptr<TerminalSimulator> sim;
-  std::unique_ptr<Link> link;
+  DownloadOptions options;
+  std::unique_ptr<Download> download;
+  std::unique_ptr<Watch> watch;
   bool started = false;
 };
+
+// After every wrap-up the label says why the download ended: never a
+// progress text or the waiting text, and the outcome agrees with it.
+void CheckEndingSaysWhy(const Rig& rig) {
+  const QString last = LastLine(rig.Status());
+  QVERIFY2(!last.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ済み")) && last != kWaiting && !last.endsWith(QStringLiteral("> ｵｰﾌﾟﾝ")),
+           qPrintable(rig.Status()));
+  using link::Outcome;
+  switch (rig.Result().outcome) {
+    case Outcome::Complete: QVERIFY(last.endsWith(QStringLiteral("ﾀﾞｳﾝﾛｰﾄﾞ完了"))); break;
+    case Outcome::Stopped: QCOMPARE(last, kStopped); break;
+    case Outcome::SocketError: QVERIFY(last.contains(QStringLiteral(" UDP設定に問題がないか確認してください。 "))); break;
+    case Outcome::FileError: QVERIFY(last.startsWith(u'<') || last.startsWith(QStringLiteral("ﾚｺｰﾄﾞ"))); break;
+    case Outcome::Nak: QVERIFY(last.endsWith(QStringLiteral("NAK受信"))); break;
+    case Outcome::NoReply: QVERIFY(last.endsWith(QStringLiteral("受信ﾀｲﾑｱｳﾄ"))); break;
+    case Outcome::Bel: QVERIFY(last.endsWith(QStringLiteral("BEL受信"))); break;
+    case Outcome::Ful: QVERIFY(last.endsWith(QStringLiteral("<PDTﾒﾓﾘﾌﾙ>"))); break;
+    case Outcome::None: QFAIL("a download ended without an outcome");
+  }
+  QVERIFY(!rig.download->Running());
+}
 
 }  // namespace
 
@@ -117,23 +130,21 @@ class TestDownload : public QObject {
     QVERIFY(rig.Run("ex.csv"));
     QCOMPARE(rig.sim->Received(),
              (QList<QByteArray>{"MASTER\r", "^0A,1*56\r", "^0A,1*56\r", "^1B,2*59\r", "END\r"}));
-    QCOMPARE(rig.view.status, Progress(10, 3) + "\r\n" + Completed(10));
+    QCOMPARE(rig.Status(), Progress(10, 3) + "\r\n" + Completed(10));
     QCOMPARE(rig.Stored(), QByteArray("A,1\r\nB,2\r\n"));
-    QCOMPARE(rig.view.commStates.last(), 0);
-    QVERIFY(!rig.view.progressVisible);
-    QVERIFY(!rig.link->Communicating());
-    QVERIFY(rig.link->Winsock1().state() == QAbstractSocket::UnconnectedState);
+    QVERIFY(!rig.download->Running());
+    QCOMPARE(rig.download->LocalPort(), 0);  // the socket went with the download
   }
 
   void statusAfterEachAck() {
     Rig rig;
     const QString path = rig.Write("three.csv", "abc\r\ndef\r\nghi\r\n");
     QVERIFY(rig.Run("three.csv"));
-    QCOMPARE(rig.view.progressMax, 15);
-    QCOMPARE(rig.view.statusHistory,
+    QCOMPARE(rig.Result().fileBytes, 15);
+    QCOMPARE(rig.watch->history,
              (QStringList{kWaiting, kWaiting + "\r\n<" + path + "> ｵｰﾌﾟﾝ", Progress(15, 0), Progress(15, 3),
                           Progress(15, 6), Progress(15, 6) + "\r\n" + Completed(15)}));
-    QCOMPARE(rig.view.progressValues, (QList<qint64>{0, 3, 6, 9, 15}));
+    QCOMPARE(rig.watch->sent, (QList<qint64>{3, 6, 9}));
   }
 
   // Each row: how the terminal misbehaves, and how the download must end.
@@ -179,15 +190,14 @@ class TestDownload : public QObject {
     Rig rig(o);
     rig.Write("d.csv", "abc\r\ndef\r\nghi\r\n");
     QVERIFY(rig.Run("d.csv"));
-    QCOMPARE(LastLine(rig.view.status), lastStatus);
+    QCOMPARE(LastLine(rig.Status()), lastStatus);
     QCOMPARE(rig.sim->Lines().size(), stored);
     QCOMPARE(rig.sim->Received().contains("END\r"), endSent);
     if (lastStatus == Completed(15)) QCOMPARE(rig.Stored(), QByteArray("abc\r\ndef\r\nghi\r\n"));
     if (fault == "nakend") QCOMPARE(rig.sim->Received().count("END\r"), 3);
-    QCOMPARE(rig.view.commStates.last(), 0);
-    QVERIFY(!rig.view.progressVisible);
-    for (qint64 v : rig.view.progressValues) QVERIFY(v <= 15);
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    QVERIFY(!rig.download->Running());
+    for (qint64 v : rig.watch->sent) QVERIFY(v <= 15);
+    CheckEndingSaysWhy(rig);
   }
 
   void nakRepeatsTheIdenticalPacket() {
@@ -223,30 +233,29 @@ class TestDownload : public QObject {
     peer.answer = [&](const QByteArray& d) { return d == "MASTER\r" && !atMaster ? QByteArray("ACK\r") : odd; };
     ManualTicks ticks;
     Rig rig({}, 0, &ticks);
-    config::Settings.RemotePort = QString::number(peer.Port());
-    rig.link->SetConnectTimeoutTicks(250);
+    rig.options.remotePort = QString::number(peer.Port());
+    rig.options.connectTimeoutTicks = 250;
     rig.Write("o.csv", "a\r\n");
-    rig.view.fileName = "o.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
-    rig.link->cmdComm_Click(0);
+    QSignalSpy ended(rig.download.get(), &Download::Ended);
+    rig.Start("o.csv");
     // One tick at a time, each after the datagrams of the moment have arrived.
     for (int i = 0; i < 6000 && ended.isEmpty(); ++i) {
       QTest::qWait(0);
       if (!peer.socket.hasPendingDatagrams()) ticks.Advance(1);
     }
     QCOMPARE(ended.size(), 1);
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::NoReply);
-    QCOMPARE(rig.link->Stats().linesSent, 0);
+    QCOMPARE(rig.Result().outcome, link::Outcome::NoReply);
+    QCOMPARE(rig.Result().linesSent, 0);
     if (atMaster) {
-      QCOMPARE(LastLine(rig.view.status), QStringLiteral("MASTER:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ"));
+      QCOMPARE(LastLine(rig.Status()), QStringLiteral("MASTER:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ"));
       QCOMPARE(peer.received, QList<QByteArray>(3, "MASTER\r"));  // one per reply wait; 250 ticks end it
     } else {
-      QCOMPARE(LastLine(rig.view.status), QStringLiteral("ﾚｺｰﾄﾞ1:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ"));
+      QCOMPARE(LastLine(rig.Status()), QStringLiteral("ﾚｺｰﾄﾞ1:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ"));
       QCOMPARE(peer.received.count(link::FramePacket("a", '0') + '\r'), 5);
-      QCOMPARE(rig.link->Stats().silentWaits, 50);
+      QCOMPARE(rig.Result().silentWaits, 50);
       QVERIFY(!peer.received.contains("END\r"));
     }
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    CheckEndingSaysWhy(rig);
   }
 
   // Replies that end in anything but CR never acknowledge; empty datagrams from
@@ -255,22 +264,21 @@ class TestDownload : public QObject {
     ScriptedPeer peer;
     peer.replies = {"ACK\r", "ACK\n", "ACK ", "ACK\r\n", "ACK\r", "ACK\r", "ACK\r"};
     Rig rig;
-    config::Settings.RemotePort = QString::number(peer.Port());
+    rig.options.remotePort = QString::number(peer.Port());
     rig.Write("u.csv", "q\r\nr\r\n");
-    rig.view.fileName = "u.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
+    QSignalSpy ended(rig.download.get(), &Download::Ended);
     QObject::connect(&peer.socket, &QUdpSocket::readyRead, &peer, [&] {  // an empty datagram before every reply
       peer.socket.writeDatagram(QByteArray(), QHostAddress::LocalHost, peer.lastPort);
     });
-    rig.link->cmdComm_Click(0);
+    rig.Start("u.csv");
     QTRY_COMPARE(ended.size(), 1);
     const QByteArray first = link::FramePacket("q", '0') + '\r';
     QCOMPARE(peer.received.count(first), 4);  // three odd replies, then the ACK
     QCOMPARE(peer.received.last(), QByteArray("END\r"));
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::Complete);
-    QCOMPARE(rig.link->Stats().packetsSent, 5);
-    QCOMPARE(rig.link->Stats().linesSent, 2);
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    QCOMPARE(rig.Result().outcome, link::Outcome::Complete);
+    QCOMPARE(rig.Result().packetsSent, 5);
+    QCOMPARE(rig.Result().linesSent, 2);
+    CheckEndingSaysWhy(rig);
   }
 
   // Thousands of stray datagrams a second from the terminal's own address:
@@ -305,16 +313,15 @@ class TestDownload : public QObject {
     pump.setTimerType(Qt::PreciseTimer);
     pump.start(1);
     for (int run = 0; run < 8; ++run) {
-      rig.view.fileName = "f.csv";
-      QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
-      rig.link->cmdComm_Click(0);
-      target = rig.link->Winsock1().localPort();
+      QSignalSpy ended(rig.download.get(), &Download::Ended);
+      rig.Start("f.csv");
+      target = rig.download->LocalPort();
       QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
       target = 0;
-      QVERIFY2(rig.link->Stats().outcome == link::Outcome::Complete, qPrintable(rig.view.status));
-      QCOMPARE(rig.link->Stats().silentWaits, 0);  // the terminal answered every time: no reply went unread
+      QVERIFY2(rig.Result().outcome == link::Outcome::Complete, qPrintable(rig.Status()));
+      QCOMPARE(rig.Result().silentWaits, 0);  // the terminal answered every time: no reply went unread
       QCOMPARE(rig.Stored(), content);
-      CheckEndingSaysWhy(rig.view, *rig.link);
+      CheckEndingSaysWhy(rig);
     }
     QVERIFY(floodSent > 5000);
   }
@@ -322,10 +329,10 @@ class TestDownload : public QObject {
   void titleLine() {
     SimOptions o;
     Rig rig(o);
-    config::Settings.TitleLine = 1;
+    rig.options.titleLine = 1;
     const QString path = rig.Write("t.csv", "NAME,QTY\r\nA,1\r\n");
     QVERIFY(rig.Run("t.csv"));
-    QCOMPARE(rig.view.statusHistory.mid(1, 3),
+    QCOMPARE(rig.watch->history.mid(1, 3),
              (QStringList{kWaiting + "\r\n<" + path + "> ｵｰﾌﾟﾝ", Progress(15, 0), Progress(15, 8)}));
     QCOMPARE(rig.sim->Received().mid(0, 3),
              (QList<QByteArray>{"MASTER\r", link::FramePacket("A,1", '0') + '\r', "END\r"}));
@@ -334,44 +341,43 @@ class TestDownload : public QObject {
 
   void titleLineOnlyFile() {
     Rig rig;
-    config::Settings.TitleLine = 2;  // every value above 0 means a title line
+    rig.options.titleLine = 2;  // every value above 0 means a title line
     rig.Write("only.csv", "NAME,QTY\r\n");
     QVERIFY(rig.Run("only.csv"));
     QCOMPARE(rig.sim->Received(), (QList<QByteArray>{"MASTER\r", "END\r"}));
-    QCOMPARE(LastLine(rig.view.status), Completed(10));
+    QCOMPARE(LastLine(rig.Status()), Completed(10));
   }
 
   // Past 2^24 bytes a single-precision total would print rounded, in exponent form.
   void exactByteCountsForLargeFiles() {
     Rig rig;
-    config::Settings.TitleLine = 1;  // a 17 MB title line keeps the transfer short
+    rig.options.titleLine = 1;  // a 17 MB title line keeps the transfer short
     const QByteArray content = QByteArray(17000000, 'T') + "\r\nx\r\n";
     rig.Write("big.csv", content);
     QVERIFY(rig.Run("big.csv"));
-    QVERIFY(rig.view.statusHistory.contains(Progress(17000005, 0)));
-    QVERIFY(rig.view.statusHistory.contains(Progress(17000005, 17000000)));
-    QCOMPARE(LastLine(rig.view.status), Completed(17000005));
+    QVERIFY(rig.watch->history.contains(Progress(17000005, 0)));
+    QVERIFY(rig.watch->history.contains(Progress(17000005, 17000000)));
+    QCOMPARE(LastLine(rig.Status()), Completed(17000005));
     QCOMPARE(rig.sim->Lines(), QList<QByteArray>{"x"});
   }
 
-  // Destroying the link while a download waits frees the suspended download.
+  // Destroying a download while it waits frees the suspended coroutine.
   void destroyedWhileWaiting() {
     SimOptions o;
     o.silentAt[1] = 1000;
     Rig rig(o);
     rig.Write("w.csv", "a\r\nb\r\n");
-    rig.view.fileName = "w.csv";
-    rig.link->cmdComm_Click(0);
+    rig.Start("w.csv");
     QTRY_VERIFY(rig.sim->Stats().silences >= 1);
-    QVERIFY(rig.link->Downloading());
-    const quint16 port = rig.link->Winsock1().localPort();
-    rig.link.reset();
+    QVERIFY(rig.download->Running());
+    const quint16 port = rig.download->LocalPort();
+    rig.download.reset();
     const qsizetype sent = rig.sim->Received().size();
     QTest::qWait(50);  // nothing resumes the freed frame (the sanitizers watch this)
     QCOMPARE(rig.sim->Received().size(), sent);
     QVERIFY(!rig.ticks.IsRunning());  // the tick source is not left running for nobody
     QUdpSocket again;
-    QVERIFY(again.bind(QHostAddress::AnyIPv4, port));  // the socket went with the link
+    QVERIFY(again.bind(QHostAddress::AnyIPv4, port));  // the socket went with the download
   }
 
   void sequenceDigitCycles() {
@@ -406,7 +412,7 @@ class TestDownload : public QObject {
     QVERIFY(rig.Run("l.txt"));
     QCOMPARE(rig.sim->Lines(), lines);
     QCOMPARE(rig.Stored(), Joined(lines));
-    QCOMPARE(LastLine(rig.view.status), Completed(content.size()));
+    QCOMPARE(LastLine(rig.Status()), Completed(content.size()));
     QCOMPARE(rig.sim->Stats().badFrames, 0);  // every checksum matched
   }
 
@@ -418,68 +424,42 @@ class TestDownload : public QObject {
     rig.Write("l.csv", "a\r\n" + fits + "\r\n" + fits + "y\r\nb\r\n");
     QVERIFY(rig.Run("l.csv"));
     QCOMPARE(rig.sim->Lines(), (QList<QByteArray>{"a", fits}));
-    QCOMPARE(LastLine(rig.view.status), QStringLiteral("ﾚｺｰﾄﾞ3:1行が長すぎます 65502ﾊﾞｲﾄ(上限65501ﾊﾞｲﾄ)"));
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::FileError);
-    QCOMPARE(rig.link->Stats().packetsSent, 2);
+    QCOMPARE(LastLine(rig.Status()), QStringLiteral("ﾚｺｰﾄﾞ3:1行が長すぎます 65502ﾊﾞｲﾄ(上限65501ﾊﾞｲﾄ)"));
+    QCOMPARE(rig.Result().outcome, link::Outcome::FileError);
+    QCOMPARE(rig.Result().packetsSent, 2);
     QVERIFY(!rig.sim->Received().contains("END\r"));
     QCOMPARE(rec_->beeps, 1);
   }
 
-  // A UTF-8 file: the window asks before "MASTER". はい converts (the
-  // byte-order mark dropped), いいえ sends the bytes, ｷｬﾝｾﾙ sends nothing.
-  void utf8FileAsked_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("answer");
+  // Lines converted from UTF-8 on request (the byte-order mark dropped), or
+  // sent as the file's bytes.
+  void conversion_data() {
+    QTest::addColumn<bool>("convert");
     QTest::addColumn<QByteArray>("stored");
-    const QByteArray utf8 = "\xEF\xBB\xBF商品,〜\r\nｱ,1\r\n";
-    QTest::newRow("はい") << utf8 << int(platform::vbYes) << QByteArray("\x8f\xa4\x95\x69,\x81\x60\r\n\xb1,1\r\n");
-    QTest::newRow("いいえ") << utf8 << int(platform::vbNo) << utf8;
-    QTest::newRow("ｷｬﾝｾﾙ") << utf8 << int(platform::vbCancel) << QByteArray();
-    QTest::newRow("UTF-8 without a byte-order mark") << QByteArray("é,1\r\n") << int(platform::vbNo) << QByteArray("é,1\r\n");
-    QTest::newRow("CP932: no question") << QByteArray("\x8f\xa4\x95\x69,1\r\n") << -1 << QByteArray("\x8f\xa4\x95\x69,1\r\n");
-    QTest::newRow("ASCII: no question") << QByteArray("a,1\r\n") << -1 << QByteArray("a,1\r\n");
+    QTest::newRow("converted") << true << QByteArray("\x8f\xa4\x95\x69,\x81\x60\r\n\xb1,1\r\n");
+    QTest::newRow("as it is") << false << QByteArray("\xEF\xBB\xBF商品,〜\r\nｱ,1\r\n");
   }
-  void utf8FileAsked() {
-    QFETCH(QByteArray, content);
-    QFETCH(int, answer);
+  void conversion() {
+    QFETCH(bool, convert);
     QFETCH(QByteArray, stored);
     Rig rig;
-    rig.Write("u.csv", content);
-    rig.view.status = "before";
-    if (answer > 0) rec_->answers << answer;
-    rig.view.fileName = "u.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
-    rig.link->cmdComm_Click(0);
-    if (answer == platform::vbCancel) {
-      QVERIFY(!rig.link->Downloading());
-      QVERIFY(rig.view.commStates.isEmpty());  // never left idle
-      QCOMPARE(rig.view.status, QStringLiteral("送信を中止しました"));
-      QTest::qWait(20);
-      QVERIFY(rig.sim->Received().isEmpty());
-    } else {
-      QTRY_COMPARE(ended.size(), 1);
-      QCOMPARE(rig.link->Stats().outcome, link::Outcome::Complete);
-      QCOMPARE(rig.Stored(), stored);
-    }
-    QCOMPARE(rec_->boxes.size(), answer > 0 ? 1 : 0);
-    if (answer > 0) {
-      QCOMPARE(rec_->boxes[0].title, QStringLiteral("UTF-8"));
-      QCOMPARE(rec_->boxes[0].style, platform::vbYesNoCancel | platform::vbQuestion);
-      QVERIFY(rec_->boxes[0].prompt.contains(QStringLiteral("UTF-8で書かれています")));
-    }
+    rig.Write("u.csv", "\xEF\xBB\xBF商品,〜\r\nｱ,1\r\n");
+    if (convert) rig.options.conversion = link::LineConversion::Utf8ToCp932;
+    QVERIFY(rig.Run("u.csv"));
+    QCOMPARE(rig.Result().outcome, link::Outcome::Complete);
+    QCOMPARE(rig.Stored(), stored);
   }
 
-  // After はい, a line that can't be converted ends the download before it is
-  // sent, naming the line and the column.
+  // A line that can't be converted ends the download before it is sent,
+  // naming the line and the column.
   void unconvertibleLineEndsTheDownload() {
     Rig rig;
     rig.Write("u.csv", "商品,1\r\nab,한\r\nc\r\n");
-    rig.view.fileName = "u.csv";
+    rig.options.conversion = link::LineConversion::Utf8ToCp932;
     QVERIFY(rig.Run("u.csv"));
-    QCOMPARE(rec_->boxes.size(), 1);
     QCOMPARE(rig.sim->Lines(), QList<QByteArray>{"\x8f\xa4\x95\x69,1"});
-    QCOMPARE(LastLine(rig.view.status), QStringLiteral("ﾚｺｰﾄﾞ2:4文字目 Shift-JISに変換できない文字があります"));
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::FileError);
+    QCOMPARE(LastLine(rig.Status()), QStringLiteral("ﾚｺｰﾄﾞ2:4文字目 Shift-JISに変換できない文字があります"));
+    QCOMPARE(rig.Result().outcome, link::Outcome::FileError);
     QVERIFY(!rig.sim->Received().contains("END\r"));
     QCOMPARE(rec_->beeps, 1);
   }
@@ -488,8 +468,8 @@ class TestDownload : public QObject {
     Rig rig;
     rig.Write("j.csv", "\x82\xA0\x82\xA2\x82\xA4\r\nx\r\n");  // three characters, six bytes
     QVERIFY(rig.Run("j.csv"));
-    QVERIFY(rig.view.statusHistory.contains(Progress(11, 3)));
-    QCOMPARE(rig.view.progressValues, (QList<qint64>{0, 3, 4, 11}));
+    QVERIFY(rig.watch->history.contains(Progress(11, 3)));
+    QCOMPARE(rig.watch->sent, (QList<qint64>{3, 4}));
   }
 
   void stopWhileMasterRepeats() {
@@ -497,15 +477,14 @@ class TestDownload : public QObject {
     o.silentMaster = 1000000;
     Rig rig(o);
     rig.Write("m.csv", "a\r\n");
-    rig.view.fileName = "m.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
-    rig.link->cmdComm_Click(0);
+    QSignalSpy ended(rig.download.get(), &Download::Ended);
+    rig.Start("m.csv");
     QTRY_VERIFY(rig.sim->Stats().masters >= 3);
-    rig.link->cmdComm_Click(1);
-    QVERIFY(!rig.link->Communicating());
-    QCOMPARE(rig.view.commStates.last(), 0);
+    rig.Stop();
+    QVERIFY(!rig.download->Running());
+    QVERIFY(!rig.download->Running());
     QTRY_COMPARE(ended.size(), 1);
-    QCOMPARE(rig.view.status, kWaiting + "\r\n" + kStopped);
+    QCOMPARE(rig.Status(), kWaiting + "\r\n" + kStopped);
     QVERIFY(!rig.sim->Received().contains("END\r"));
   }
 
@@ -527,14 +506,13 @@ class TestDownload : public QObject {
     ManualTicks ticks;
     Rig rig(o, 0, &ticks);
     rig.Write("s.csv", "a\r\nb\r\n");
-    rig.view.fileName = "s.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
-    rig.link->cmdComm_Click(0);
+    QSignalSpy ended(rig.download.get(), &Download::Ended);
+    rig.Start("s.csv");
     // Let the exchange run up to the phase, ticking only as far as it needs.
     auto reached = [&] {
       const QList<QByteArray>& r = rig.sim->Received();
       if (phase == "master") return rig.sim->Stats().masters >= 2;
-      if (phase == "pause") return !r.isEmpty() && ticks.running && rig.link->TimerCount == 0 && r.size() == 1;
+      if (phase == "pause") return rig.Result().connected && ticks.running && r.size() == 1;
       if (phase == "reply") return r.size() >= 3 && r.last().startsWith("^1");
       return !r.isEmpty() && r.last() == "END\r";
     };
@@ -543,49 +521,37 @@ class TestDownload : public QObject {
       if (!(phase == "pause" && rig.sim->Received().size() == 1)) ticks.Advance(phase == "master" ? 100 : 1);
     }
     QVERIFY2(reached(), qPrintable(phase));
-    QVERIFY(rig.link->Downloading());
+    QVERIFY(rig.download->Running());
     const qsizetype sent = rig.sim->Received().size();
-    rig.link->cmdComm_Click(1);
+    rig.Stop();
     QCOMPARE(ended.size(), 1);  // wound up in the stop's own handler
-    QVERIFY(!rig.link->Downloading());
+    QVERIFY(!rig.download->Running());
     QVERIFY(!ticks.running);  // the timer runs only inside a wait
-    QCOMPARE(rig.view.commStates.last(), 0);
+    QVERIFY(!rig.download->Running());
     for (int i = 0; i < 20; ++i) {
       ticks.Advance(100);
       QTest::qWait(2);
     }
     QCOMPARE(rig.sim->Received().size(), sent);
-    QCOMPARE(LastLine(rig.view.status), kStopped);
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::Stopped);
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    QCOMPARE(LastLine(rig.Status()), kStopped);
+    QCOMPARE(rig.Result().outcome, link::Outcome::Stopped);
+    CheckEndingSaysWhy(rig);
     // The terminal's output holds what it accepted before the stop.
     QCOMPARE(rig.Stored(), QByteArray(phase == "reply" ? "a\r\n" : phase == "end" ? "a\r\nb\r\n" : ""));
 
     rig.sim->Options() = SimOptions{};
     rig.sim->Options().outPath = rig.dir.filePath("received.out");
-    rig.link->cmdComm_Click(0);
-    QVERIFY(rig.link->Communicating());
+    rig.Start("s.csv");
+    QVERIFY(rig.download->Running());
     QCOMPARE(rec_->beeps, 0);
     for (int i = 0; i < 5000 && ended.size() < 2; ++i) {
       ticks.Advance(1);
       QTest::qWait(1);
     }
     QCOMPARE(ended.size(), 2);
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::Complete);
+    QCOMPARE(rig.Result().outcome, link::Outcome::Complete);
     QCOMPARE(rig.Stored(), QByteArray("a\r\nb\r\n"));  // a new download, a new output
     QCOMPARE(rig.sim->Stats().accepted, 2);
-  }
-
-  void noFileSelected() {
-    Rig rig;
-    rig.view.fileName.clear();
-    rig.link->cmdComm_Click(0);
-    QCOMPARE(rec_->beeps, 1);
-    QCOMPARE(rec_->boxes.size(), 1);
-    QCOMPARE(rec_->boxes[0].prompt, QStringLiteral("ﾌｧｲﾙが選択されていません"));
-    QCOMPARE(rec_->boxes[0].title, QStringLiteral("Korima"));
-    QVERIFY(rig.view.commStates.isEmpty());
-    QVERIFY(rig.sim->Received().isEmpty());
   }
 
   void emptyOrVanishedFile_data() {
@@ -598,27 +564,26 @@ class TestDownload : public QObject {
     Rig rig;
     const QString path = exists ? rig.Write("e.csv", "") : rig.dir.filePath("e.csv");
     QVERIFY(rig.Run("e.csv"));
-    QVERIFY(rig.view.status.startsWith("\r\n<" + path + "> "));
-    QVERIFY(rig.view.status.contains(QString::number(exists ? ENODATA : ENOENT) + ":"));
+    QVERIFY(rig.Status().startsWith("\r\n<" + path + "> "));
+    QVERIFY(rig.Status().contains(QString::number(exists ? ENODATA : ENOENT) + ":"));
     QCOMPARE(rec_->beeps, 1);
     QVERIFY(rig.sim->Received().isEmpty());
-    QCOMPARE(rig.view.commStates.last(), 0);
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    QVERIFY(!rig.download->Running());
+    CheckEndingSaysWhy(rig);
   }
 
   void fileGoneAfterAck() {
     Rig rig;
     const QString path = rig.Write("g.csv", "a\r\n");
-    rig.view.fileName = "g.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
-    rig.link->cmdComm_Click(0);  // returns at the first wait, before "MASTER" goes out
+    QSignalSpy ended(rig.download.get(), &Download::Ended);
+    rig.Start("g.csv");  // returns at the first wait, before "MASTER" goes out
     QVERIFY(QFile::remove(path));
     QTRY_COMPARE(ended.size(), 1);
-    QCOMPARE(LastLine(rig.view.status),
+    QCOMPARE(LastLine(rig.Status()),
              "<" + path + "> " + QString::number(ENOENT) + ":" + platform::OsErrorText(ENOENT));
     QCOMPARE(rec_->beeps, 1);
     QCOMPARE(rig.sim->Received(), QList<QByteArray>{"MASTER\r"});  // no END goes out
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    CheckEndingSaysWhy(rig);
   }
 
   void socketErrorsStayVisible_data() {
@@ -637,25 +602,25 @@ class TestDownload : public QObject {
     Rig rig;
     QUdpSocket holder;
     QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
-    config::Settings.LocalPort = localPort == "inuse" ? QString::number(holder.localPort()) : localPort;
-    if (remotePort != "6001") config::Settings.RemotePort = remotePort;
+    rig.options.localPort = localPort == "inuse" ? QString::number(holder.localPort()) : localPort;
+    if (remotePort != "6001") rig.options.remotePort = remotePort;
     rig.Write("p.csv", "a\r\n");
     QVERIFY(rig.Run("p.csv"));
-    QVERIFY2(rig.view.status.startsWith(QString::number(number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
+    QVERIFY2(rig.Status().startsWith(QString::number(number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
                                         platform::OsErrorText(number)),
-             qPrintable(rig.view.status));
+             qPrintable(rig.Status()));
     QVERIFY(rig.sim->Received().isEmpty());
-    QCOMPARE(rig.view.commStates.last(), 0);
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::SocketError);
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    QVERIFY(!rig.download->Running());
+    QCOMPARE(rig.Result().outcome, link::Outcome::SocketError);
+    CheckEndingSaysWhy(rig);
   }
 
   void hostNameIsLookedUp() {
     Rig rig;
-    config::Settings.RemoteHost = "localhost";
+    rig.options.remoteHost = "localhost";
     rig.Write("h.csv", "a\r\n");
     QVERIFY(rig.Run("h.csv"));
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::Complete);
+    QCOMPARE(rig.Result().outcome, link::Outcome::Complete);
     QCOMPARE(rig.Stored(), QByteArray("a\r\n"));
   }
 
@@ -664,13 +629,12 @@ class TestDownload : public QObject {
   void lookupThatNeverAnswers() {
     if (qEnvironmentVariable("KORIMA_NETNS") != "silent-dns") QSKIP("run through netns.sh silent-dns");
     Rig rig;
-    config::Settings.RemoteHost = "cradle.shop.test";
+    rig.options.remoteHost = "cradle.shop.test";
     rig.Write("n.csv", "a\r\n");
-    rig.view.fileName = "n.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
+    QSignalSpy ended(rig.download.get(), &Download::Ended);
     QElapsedTimer clock;
     clock.start();
-    rig.link->cmdComm_Click(0);
+    rig.Start("n.csv");
     QVERIFY2(clock.elapsed() < 500, "the start button blocked on the lookup");
     int beats = 0;
     QTimer heart;
@@ -678,10 +642,10 @@ class TestDownload : public QObject {
     heart.start(10);
     QTest::qWait(400);
     QVERIFY2(beats >= 5, qPrintable(QString::number(beats)));  // the event loop kept running (blocked: 0 or 1)
-    QVERIFY(rig.link->Downloading());
-    rig.link->cmdComm_Click(1);
+    QVERIFY(rig.download->Running());
+    rig.Stop();
     QCOMPARE(ended.size(), 1);
-    QCOMPARE(rig.view.status, kWaiting + "\r\n" + kStopped);  // the waiting text came before the lookup
+    QCOMPARE(rig.Status(), kWaiting + "\r\n" + kStopped);  // the waiting text came before the lookup
     QVERIFY(rig.sim->Received().isEmpty());
   }
 
@@ -690,16 +654,16 @@ class TestDownload : public QObject {
   void lookupThatFails() {
     if (qEnvironmentVariable("KORIMA_NETNS") != "no-dns") QSKIP("run through netns.sh no-dns");
     Rig rig;
-    config::Settings.RemoteHost = "cradle.shop.test";
+    rig.options.remoteHost = "cradle.shop.test";
     rig.Write("n.csv", "a\r\n");
     QVERIFY(rig.Run("n.csv"));
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::SocketError);
-    QCOMPARE(rig.link->Stats().silentWaits, 0);
-    const QString last = LastLine(rig.view.status);
+    QCOMPARE(rig.Result().outcome, link::Outcome::SocketError);
+    QCOMPARE(rig.Result().silentWaits, 0);
+    const QString last = LastLine(rig.Status());
     QVERIFY2(last.contains(QStringLiteral(" UDP設定に問題がないか確認してください。 cradle.shop.test: ")), qPrintable(last));
     QVERIFY2(!last.startsWith(QString::number(EDESTADDRREQ) + ' '), qPrintable(last));
     QVERIFY(rig.sim->Received().isEmpty());
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    CheckEndingSaysWhy(rig);
   }
 
   // The kernel refuses the send (a firewall rule): its own error is reported,
@@ -707,15 +671,15 @@ class TestDownload : public QObject {
   void sendRefusedByTheKernel() {
     if (qEnvironmentVariable("KORIMA_NETNS") != "refuse") QSKIP("run through netns.sh refuse");
     Rig rig;
-    config::Settings.RemoteHost = "127.0.0.2";
+    rig.options.remoteHost = "127.0.0.2";
     rig.Write("r.csv", "a\r\n");
     QVERIFY(rig.Run("r.csv"));
-    QCOMPARE(rig.link->Stats().outcome, link::Outcome::SocketError);
-    QCOMPARE(rig.link->Stats().silentWaits, 0);
-    QCOMPARE(rig.link->Stats().masters, 1);
-    QCOMPARE(LastLine(rig.view.status), QString::number(EPERM) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
+    QCOMPARE(rig.Result().outcome, link::Outcome::SocketError);
+    QCOMPARE(rig.Result().silentWaits, 0);
+    QCOMPARE(rig.Result().masters, 1);
+    QCOMPARE(LastLine(rig.Status()), QString::number(EPERM) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
                                             platform::OsErrorText(EPERM));
-    CheckEndingSaysWhy(rig.view, *rig.link);
+    CheckEndingSaysWhy(rig);
   }
 
   // A reply is taken only from the terminal's address.
@@ -724,11 +688,10 @@ class TestDownload : public QObject {
     ScriptedPeer stranger(QHostAddress("127.0.0.2"));
     QVERIFY(stranger.bound);
     Rig rig;
-    config::Settings.RemotePort = QString::number(terminal.Port());
+    rig.options.remotePort = QString::number(terminal.Port());
     rig.Write("f.csv", "a\r\n");
-    rig.view.fileName = "f.csv";
-    QSignalSpy ended(rig.link.get(), &Link::DownloadEnded);
-    rig.link->cmdComm_Click(0);
+    QSignalSpy ended(rig.download.get(), &Download::Ended);
+    rig.Start("f.csv");
     QTRY_VERIFY(!terminal.received.isEmpty());
     const quint16 pcPort = terminal.lastPort;
     for (int i = 0; i < 5; ++i) {
@@ -743,12 +706,8 @@ class TestDownload : public QObject {
     QTRY_COMPARE(ended.size(), 1);
   }
 
-  // Whatever arrives, the reply field takes a word only from the word and its
-  // CR; everything else leaves it as it was and reports nothing.
+  // Whatever arrives, only a word and its CR is a reply.
   void randomDatagrams() {
-    FakeView view;
-    platform::TimerTicks ticks(0);
-    Link link(view, &ticks);
     QRandomGenerator rng(42);
     const QList<QByteArray> words = {"ACK", "NAK", "BEL", "FUL"};
     for (int i = 0; i < 4000; ++i) {
@@ -759,49 +718,38 @@ class TestDownload : public QObject {
         case 2: d.resize(i == 2 ? 65507 : rng.bounded(0, 12)); for (char& c : d) c = char(rng.bounded(256)); break;
         default: d = words[rng.bounded(4)] + '\r'; break;
       }
-      const QString before = link.RcvStr;
-      view.status.clear();
-      link.Winsock1_DataArrival(d);
       const bool reply = d.size() == 4 && d.endsWith('\r') && words.contains(d.left(3));
-      QCOMPARE(link.RcvStr, reply ? QString::fromLatin1(d.left(3)) : before);
-      QVERIFY(view.status.isEmpty());
+      QCOMPARE(link::ReplyWord(d), reply ? d.left(3) : QByteArray());
     }
   }
 
+  // The pause before every packet is five ticks, counted from the reply
+  // before it; "MASTER" waits one reply wait of 100 ticks.
   void waitsCountTicks() {
-    FakeView view;
-    platform::TimerTicks ticks(0);
-    Link link(view, &ticks);
-    bool done = false;
-    auto zero = Drive(link.WaitTicks(0), &done);
-    zero.Start();
-    QVERIFY(done);  // returns at once
-    QVERIFY(!ticks.IsRunning());
-    done = false;
-    auto five = Drive(link.WaitTicks(5), &done);
-    five.Start();
-    QTRY_VERIFY(done);
-    QCOMPARE(int(link.TimerCount), 5);
-    QVERIFY(!ticks.IsRunning());
-    link.RcvStr = "ACK";  // already there: taken at once, and again without a send
-    for (int i = 0; i < 2; ++i) {
-      QString reply;
-      done = false;
-      auto task = DriveReply(link.GetReply(), &reply, &done);
-      task.Start();
-      QVERIFY(done);
-      QCOMPARE(reply, QStringLiteral("ACK"));
-      QCOMPARE(int(link.TimerCount), 0);
+    ScriptedPeer peer;
+    peer.answer = [](const QByteArray& d) { return d == "MASTER\r" ? QByteArray() : QByteArray("ACK\r"); };
+    ManualTicks ticks;
+    Rig rig({}, 0, &ticks);
+    rig.options.remotePort = QString::number(peer.Port());
+    rig.Write("p.csv", "a\r\n");
+    rig.Start("p.csv");
+    auto settle = [&] { for (int i = 0; i < 20; ++i) QTest::qWait(1); };
+    QTRY_COMPARE(peer.received.size(), 1);
+    for (int t = 1; t <= 100; ++t) {
+      ticks.Advance(1);
+      settle();
+      QCOMPARE(peer.received.size(), t < 100 ? 1 : 2);  // the next "MASTER" after a whole reply wait
     }
-    link.RcvStr.clear();  // nothing comes: empty after 100 ticks
-    QString reply = "x";
-    done = false;
-    auto silent = DriveReply(link.GetReply(), &reply, &done);
-    silent.Start();
-    QTRY_VERIFY(done);
-    QCOMPARE(reply, QString());
-    QCOMPARE(int(link.TimerCount), 100);
-    QVERIFY(!ticks.IsRunning());
+    peer.answer = [](const QByteArray&) { return QByteArray(); };  // the packet stays unanswered
+    peer.socket.writeDatagram("ACK\r", QHostAddress::LocalHost, peer.lastPort);
+    QTRY_VERIFY(rig.Result().connected);
+    for (int t = 1; t <= 5; ++t) {
+      settle();
+      QCOMPARE(peer.received.size(), 2);
+      ticks.Advance(1);
+    }
+    QTRY_COMPARE(peer.received.size(), 3);
+    QCOMPARE(peer.received[2], link::FramePacket("a", '0') + '\r');
   }
 };
 

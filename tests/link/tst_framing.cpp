@@ -1,8 +1,5 @@
-// Packet framing and checksum, and the bytes PutPacket puts on the wire.
-#include "LinkHarness.h"
-#include "config/Settings.h"
+// Packet framing and checksum.
 #include "link/CheckSum.h"
-#include "platform/Ticks.h"
 
 #include <QtTest>
 
@@ -49,37 +46,6 @@ class TestFraming : public QObject {
     QCOMPARE(link::FramePacket(data, qint16(sep)), frame);
   }
 
-  // PutPacket sends the frame plus CR as one datagram and leaves the frame in SndStr.
-  void putPacketOnTheWire() {
-    ScriptedPeer peer;
-    QVERIFY(peer.bound);
-    config::Settings.LocalPort = "0";
-    config::Settings.RemoteHost = "127.0.0.1";
-    config::Settings.RemotePort = QString::number(peer.Port());
-    FakeView view;
-    platform::TimerTicks ticks(0);
-    link::Link link(view, &ticks);
-    link.OpenUDP();
-    QVERIFY(link.Winsock1().state() == QAbstractSocket::BoundState);
-
-    QByteArray SndStr = "A,1";
-    link.RcvStr = "stale";
-    bool done = false;
-    auto task = Drive(link.PutPacket(SndStr, '0'), &done);
-    task.Start();
-    QTRY_VERIFY(done);
-    QCOMPARE(SndStr, QByteArray("^0A,1*56"));
-    QCOMPARE(link.RcvStr, QString());  // emptied before the send
-    QTRY_COMPARE(peer.received, QList<QByteArray>{"^0A,1*56\r"});
-
-    done = false;  // the same variable again frames the framed text
-    auto again = Drive(link.PutPacket(SndStr, '1'), &done);
-    again.Start();
-    QTRY_VERIFY(done);
-    QCOMPARE(SndStr, link::FramePacket(QByteArray("^0A,1*56"), '1'));
-    QTRY_COMPARE(peer.received.size(), 2);
-    link.CloseUDP();
-  }
 };
 
 QTEST_GUILESS_MAIN(TestFraming)

@@ -3,8 +3,8 @@
 #include "TestSupport.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
-#include "platform/FileListBox.h"
-#include "platform/Placement.h"
+#include "desktop/FileListBox.h"
+#include "desktop/Placement.h"
 #include "platform/Process.h"
 #include "platform/TextFiles.h"
 #include "platform/Volumes.h"
@@ -294,7 +294,7 @@ class TestPlatform : public QObject {
   void fileListFollowsTheFolder() {
     QTemporaryDir dir;
     QVERIFY(WriteAll(dir.filePath("b.csv"), "x"));
-    platform::FileListBox list;
+    desktop::FileListBox list;
     list.SetPattern(QStringLiteral("*.csv;*.txt"));
     QVERIFY(list.SetPath(dir.path()));
     list.setCurrentRow(0);
@@ -333,7 +333,7 @@ class TestPlatform : public QObject {
     for (const char* name : {"a.csv", "B.CSV", "c.Txt", "d.tsv", "e.csv.bak", "f.txt~", "g.TXT"})
       QVERIFY(WriteAll(dir.filePath(name), "x"));
     QVERIFY(QDir(dir.path()).mkdir("h.csv"));  // folders are not files
-    platform::FileListBox list;
+    desktop::FileListBox list;
     list.SetPattern(QStringLiteral("*.csv;*.txt"));
     QVERIFY(list.SetPath(dir.path()));
     QStringList names;
@@ -360,7 +360,7 @@ class TestPlatform : public QObject {
     QFETCH(QRect, main);
     QFETCH(QSize, own);
     QFETCH(QPoint, expected);
-    QCOMPARE(platform::CenteredOver(main, own), expected);
+    QCOMPARE(desktop::CenteredOver(main, own), expected);
   }
 
   void volumes() {

@@ -32,15 +32,19 @@ struct Run {
   }
 };
 
+// Tick sources that run as fast as the event loop (0) or every `ms`.
+send::TickFactory Fast(int ms = 0) {
+  return [ms](QObject* parent) { return new platform::TimerTicks(ms, parent); };
+}
+
 // Runs korima-send in this process with a fast tick source.
 Run Send(const QStringList& args, bool terminal = false) {
-  platform::TimerTicks ticks(0);
   QBuffer out, err;
   out.open(QIODevice::WriteOnly);
   err.open(QIODevice::WriteOnly);
   Run r;
   {
-    Sender sender(QStringList{"korima-send"} + args, out, err, terminal, &ticks);
+    Sender sender(QStringList{"korima-send"} + args, out, err, terminal, Fast());
     QSignalSpy finished(&sender, &Sender::Finished);
     if (auto code = sender.Start()) r.code = *code;
     else if (finished.wait(30000)) r.code = finished.first().first().toInt();
@@ -165,7 +169,8 @@ class TestSend : public QObject {
     const Run r = Send(To() << "--json" << "--title-line" << "-q" << f);
     QCOMPARE(r.code, 0);
     const QJsonObject j = r.Json();
-    QCOMPARE(j.keys(), (QStringList{"bytes", "file", "lines_sent", "outcome", "packets_sent", "seconds", "status"}));
+    QCOMPARE(j.keys(), (QStringList{"bytes", "file", "host", "lines_sent", "outcome", "packets_sent", "seconds", "status"}));
+    QCOMPARE(j["host"].toString(), QStringLiteral("127.0.0.1"));
     QCOMPARE(j["file"].toString(), f);
     QCOMPARE(j["bytes"].toInt(), 10);
     QCOMPARE(j["lines_sent"].toInt(), 1);    // the title line is not sent
@@ -336,11 +341,10 @@ class TestSend : public QObject {
     o.silentMaster = 2;  // time for the file to change
     StartSim(o);
     const QString f = File("c.csv", "商品\r\n棚\r\n");
-    platform::TimerTicks ticks(0);
     QBuffer out, err;
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    Sender sender(QStringList{"korima-send"} << To() << "--json" << f, out, err, false, &ticks);
+    Sender sender(QStringList{"korima-send"} << To() << "--json" << f, out, err, false, Fast());
     QSignalSpy finished(&sender, &Sender::Finished);
     QVERIFY(!sender.Start());
     QVERIFY(WriteAll(f, "商品\r\nab\xff\r\n"));
@@ -357,14 +361,13 @@ class TestSend : public QObject {
   void signalAfterTheLastFile() {
     StartSim();
     const QString f = File("l.csv", "a\r\n");
-    platform::TimerTicks ticks(0);
     QBuffer out, err;
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    Sender sender(QStringList{"korima-send"} << To() << "--json" << f, out, err, false, &ticks);
+    Sender sender(QStringList{"korima-send"} << To() << "--json" << f, out, err, false, Fast());
     QSignalSpy finished(&sender, &Sender::Finished);
-    QObject::connect(&sender.Link(), &link::Link::DownloadEnded, &sender, [&] { sender.Interrupt(); });
     QVERIFY(!sender.Start());
+    QObject::connect(&sender.DownloadOf(0), &link::Download::Ended, &sender, [&] { sender.Interrupt(); });
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.first().first().toInt(), 0);
     QCOMPARE(QJsonDocument::fromJson(out.data()).object()["outcome"].toString(), QStringLiteral("complete"));
@@ -374,10 +377,10 @@ class TestSend : public QObject {
     QBuffer out2, err2;
     out2.open(QIODevice::WriteOnly);
     err2.open(QIODevice::WriteOnly);
-    Sender two(QStringList{"korima-send"} << To() << f << g, out2, err2, false, &ticks);
+    Sender two(QStringList{"korima-send"} << To() << f << g, out2, err2, false, Fast());
     QSignalSpy finished2(&two, &Sender::Finished);
-    QObject::connect(&two.Link(), &link::Link::DownloadEnded, &two, [&] { two.Interrupt(); });
     QVERIFY(!two.Start());
+    QObject::connect(&two.DownloadOf(0), &link::Download::Ended, &two, [&] { two.Interrupt(); });
     QVERIFY(finished2.wait(10000));
     QCOMPARE(finished2.first().first().toInt(), 130);
     QCOMPARE(Stored(), QByteArray("a\r\n"));
@@ -483,13 +486,12 @@ class TestSend : public QObject {
     int completed = 0;
     for (int i = 0; i < 24; ++i) {
       StartSim();
-      platform::TimerTicks ticks(1);  // a reply wait of 100 ms
       QBuffer out, err;
       out.open(QIODevice::WriteOnly);
       err.open(QIODevice::WriteOnly);
       int code = -1;
       {
-        Sender sender(QStringList{"korima-send"} << To() << "--connect-timeout" << "3" << f, out, err, false, &ticks);
+        Sender sender(QStringList{"korima-send"} << To() << "--connect-timeout" << "3" << f, out, err, false, Fast(1));  // a reply wait of 100 ms
         QSignalSpy finished(&sender, &Sender::Finished);
         QVERIFY(!sender.Start());
         QVERIFY(finished.wait(120000));

@@ -2,9 +2,10 @@
 // them, with a settings file in a scratch folder. Used by scripts/screenshots.sh.
 #include "about/frmAbout.h"
 #include "app/frmMain.h"
+#include "link/Wording.h"
 #include "config/frmFolder.h"
 #include "config/frmSetting.h"
-#include "platform/Charset.h"
+#include "desktop/Charset.h"
 #include "platform/Cp932.h"
 #include "platform/Process.h"
 #include "platform/Ticks.h"
@@ -18,7 +19,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setFont(platform::DefaultWindowFont());
+  QApplication::setFont(desktop::DefaultWindowFont());
   // Absolute now: start-up makes the working folder the current directory.
   const QString outDir = QDir(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(".")).absolutePath();
   const QString dataDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
@@ -35,20 +36,21 @@ int main(int argc, char** argv) {
   w.move(40, 40);
   w.show();
   w.Form().File1->setCurrentRow(0);
-  w.SetStatusText(QStringLiteral("UDP通信：送受信待ち\r\n<%1> ｵｰﾌﾟﾝ").arg(w.ListFolder() + "/" + w.ListFileName()));
+  w.Status().Replace(korima::link::wording::Waiting());
+  w.Status().AddLine(korima::link::wording::Opened(w.Form().File1->Path() + "/" + w.Form().File1->FileName()));
   auto save = [&](QWidget* win, const QString& name) {
     QApplication::processEvents();
     win->grab().save(outDir + "/" + name + ".png");
   };
   QTimer::singleShot(300, [&] {
     save(&w, "frmMain");
-    w.SetCommState(1);
+    w.ShowState(korima::app::frmMain::CommState::Communicating);
     w.SetProgressMax(100);
     w.SetProgressValue(40);
-    w.SetProgressVisible(true);
+    w.Form().Progbar->setVisible(true);
     save(&w, "frmMain-communicating");
-    w.SetProgressVisible(false);
-    w.SetCommState(0);
+    w.Form().Progbar->setVisible(false);
+    w.ShowState(korima::app::frmMain::CommState::Idle);
     w.cmdSetting_Click();
     save(w.SettingDialog(), "frmSetting");
     w.SettingDialog()->cmdFolderRef_Click();

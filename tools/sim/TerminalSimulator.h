@@ -51,6 +51,7 @@ class TerminalSimulator : public QObject {
   bool Start();  // binds; false with ErrorText() when it can't
   QString ErrorText() const { return error_; }
   quint16 Port() const { return socket_.localPort(); }
+  QHostAddress Address() const { return socket_.localAddress(); }
 
   // Counts and lines of the current download: a "MASTER" after an "END" (or
   // after data) starts a new one, with a new output file.

@@ -1,4 +1,4 @@
-// korima-terminal-sim: a terminal in its cradle, on loopback, for people and tests.
+// korima-terminal-sim: terminals in their cradles, on loopback, for people and tests.
 #include "sim/TerminalSimulator.h"
 
 #include <QCommandLineParser>
@@ -6,18 +6,37 @@
 #include <QTextStream>
 #include <climits>
 #include <csignal>
+#include <memory>
+#include <vector>
 
 using korima::sim::SimOptions;
 using korima::sim::TerminalSimulator;
 
 namespace {
 
+QTextStream err(stderr), out(stdout);
+
+// A fault value may end in "@C": it is then for cradle C only.
+struct Value {
+  QString text;
+  int cradle = 0;  // 0: every cradle
+};
+
+bool SplitCradle(const QString& raw, Value& v) {
+  const qsizetype at = raw.lastIndexOf(u'@');
+  v.text = at < 0 ? raw : raw.left(at);
+  if (at < 0) return true;
+  bool ok = false;
+  v.cradle = raw.mid(at + 1).toInt(&ok);
+  return ok && v.cradle >= 1;
+}
+
 bool ParseLineCount(const QString& text, QMap<int, int>& into) {
   const QStringList parts = text.split(u':');
   bool ok1 = false, ok2 = true;
   const int line = parts.value(0).toInt(&ok1);
   const int count = parts.size() > 1 ? parts[1].toInt(&ok2) : 1;
-  if (!ok1 || !ok2 || line < 1 || count < 0) return false;
+  if (!ok1 || !ok2 || line < 1 || count < 0 || parts.size() > 2) return false;
   into[line] = count;
   return true;
 }
@@ -30,11 +49,20 @@ bool ParseWhere(const QString& text, int& line, bool& atEnd) {
   return ok && line >= 1;
 }
 
-}  // namespace
+bool ParseCount(const QString& text, int& value) {
+  bool ok = false;
+  const qint64 v = text.toLongLong(&ok);
+  value = int(v);
+  return ok && v >= 0 && v <= INT_MAX;
+}
+
+int Bad(const QString& name, const QString& value, const char* expected) {
+  err << "korima-terminal-sim: bad value for --" << name << ": \"" << value << "\" (expected " << expected << ")\n";
+  return 2;
+}
 
 // A whole number within [min, max], or a complaint that names the option.
-bool ParseNumber(const QCommandLineParser& p, const QString& name, qint64 min, qint64 max, qint64& value,
-                 QTextStream& err) {
+bool ParseNumber(const QCommandLineParser& p, const QString& name, qint64 min, qint64 max, qint64& value) {
   bool ok = false;
   value = p.value(name).toLongLong(&ok);
   if (ok && value >= min && value <= max) return true;
@@ -43,79 +71,108 @@ bool ParseNumber(const QCommandLineParser& p, const QString& name, qint64 min, q
   return false;
 }
 
+}  // namespace
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCommandLineParser p;
   p.setApplicationDescription(QStringLiteral(
-      "Answers like a handheld terminal in its cradle, on loopback. Lines are counted as the "
+      "Answers like handheld terminals in their cradles, on loopback. Lines are counted as the "
       "terminal receives them, from 1. Accepted lines go to --out as they arrive; a MASTER after "
-      "an END starts a new download and a new output file."));
+      "an END starts a new download and a new output file. A fault value ending in @C is for "
+      "cradle C only (for example --bel 3@2); without it, for every cradle. "
+      "The Japanese documentation of KORIMA is README.ja.md, and man korima under a Japanese locale."));
   p.addHelpOption();
   p.addOptions({
-      {"host", "Loopback address to listen on (default: 127.0.0.1).", "addr", "127.0.0.1"},
+      {"host", "Loopback address to listen on (default: 127.0.0.1; with --cradles, 127.0.0.2).", "addr"},
       {"port", "UDP port to listen on (default: 6001).", "port", "6001"},
-      {"out", "File that receives the stored lines, CP932 with CR LF (default: none).", "file"},
-      {"nak", "NAK line L n times before taking it (repeatable; default: never).", "L:n"},
-      {"silent", "Stay silent n times at line L (repeatable; default: never).", "L:n"},
-      {"bel", "Answer BEL at line L or at END (default: never).", "L|END"},
-      {"ful", "Answer FUL at line L or at END (default: never).", "L|END"},
-      {"nak-end", "NAK the END command n times (default: 0).", "n", "0"},
-      {"silent-end", "Ignore the END command n times (default: 0).", "n", "0"},
-      {"silent-master", "Ignore MASTER n times (default: 0).", "n", "0"},
+      {"cradles", "Stand for N cradles, each on the next loopback address and the same port (default: 1).", "N", "1"},
+      {"out", "File that receives the stored lines, CP932 with CR LF; with --cradles, %n in it is the "
+              "cradle's number (default: none).", "file"},
+      {"nak", "NAK line L n times before taking it (repeatable; default: never).", "L:n[@C]"},
+      {"silent", "Stay silent n times at line L (repeatable; default: never).", "L:n[@C]"},
+      {"bel", "Answer BEL at line L or at END (default: never).", "L|END[@C]"},
+      {"ful", "Answer FUL at line L or at END (default: never).", "L|END[@C]"},
+      {"nak-end", "NAK the END command n times (default: 0).", "n[@C]"},
+      {"silent-end", "Ignore the END command n times (default: 0).", "n[@C]"},
+      {"silent-master", "Ignore MASTER n times (default: 0).", "n[@C]"},
       {"drop", "Lose this share (0..1) of incoming datagrams (default: 0).", "share", "0"},
       {"seed", "Seed for --drop (default: 1).", "n", "1"},
       {"delay", "Delay every reply by this many milliseconds (default: 0).", "ms", "0"},
       {"crlf", "End replies with CR LF instead of CR."},
-      {"once", "Exit after the first acknowledged END."},
+      {"once", "Exit after every cradle has acknowledged an END."},
   });
   p.process(app);
-  QTextStream err(stderr), out(stdout);
 
-  SimOptions o;
-  o.address = QHostAddress(p.value("host"));
-  o.outPath = p.value("out");
-  o.terminator = p.isSet("crlf") ? QByteArray("\r\n") : QByteArray("\r");
-  auto bad = [&](const char* name, const QString& value, const char* expected) {
-    err << "korima-terminal-sim: bad value for --" << name << ": \"" << value << "\" (expected " << expected << ")\n";
+  qint64 cradles = 1, port = 0, seed = 0, delay = 0;
+  if (!ParseNumber(p, "cradles", 1, 200, cradles) || !ParseNumber(p, "port", 0, 65535, port) ||
+      !ParseNumber(p, "seed", 0, UINT_MAX, seed) || !ParseNumber(p, "delay", 0, INT_MAX, delay))
     return 2;
-  };
-  if (o.address.isNull()) return bad("host", p.value("host"), "a loopback address");
-  for (const QString& s : p.values("nak"))
-    if (!ParseLineCount(s, o.nakAt)) return bad("nak", s, "L:n");
-  for (const QString& s : p.values("silent"))
-    if (!ParseLineCount(s, o.silentAt)) return bad("silent", s, "L:n");
-  if (p.isSet("bel") && !ParseWhere(p.value("bel"), o.belAt, o.belAtEnd)) return bad("bel", p.value("bel"), "a line number or END");
-  if (p.isSet("ful") && !ParseWhere(p.value("ful"), o.fulAt, o.fulAtEnd)) return bad("ful", p.value("ful"), "a line number or END");
-  qint64 port = 0, nakEnd = 0, silentEnd = 0, silentMaster = 0, seed = 0, delay = 0;
-  if (!ParseNumber(p, "port", 0, 65535, port, err) || !ParseNumber(p, "nak-end", 0, INT_MAX, nakEnd, err) ||
-      !ParseNumber(p, "silent-end", 0, INT_MAX, silentEnd, err) ||
-      !ParseNumber(p, "silent-master", 0, INT_MAX, silentMaster, err) ||
-      !ParseNumber(p, "seed", 0, UINT_MAX, seed, err) || !ParseNumber(p, "delay", 0, INT_MAX, delay, err))
-    return 2;
-  bool ok = false;
-  o.dropShare = p.value("drop").toDouble(&ok);
-  if (!ok || o.dropShare < 0 || o.dropShare > 1) return bad("drop", p.value("drop"), "a share from 0 to 1");
-  o.port = quint16(port);
-  o.nakEnd = int(nakEnd);
-  o.silentEnd = int(silentEnd);
-  o.silentMaster = int(silentMaster);
-  o.seed = quint32(seed);
-  o.delayMs = int(delay);
+  const QString hostText = p.isSet("host") ? p.value("host") : cradles > 1 ? "127.0.0.2" : "127.0.0.1";
+  const QHostAddress first(hostText);
+  if (first.isNull() || first.protocol() != QAbstractSocket::IPv4Protocol || !first.isLoopback())
+    return Bad("host", hostText, "a loopback IPv4 address");
+  const QString outPattern = p.value("out");
+  if (cradles > 1 && !outPattern.isEmpty() && !outPattern.contains(QStringLiteral("%n")))
+    return Bad("out", outPattern, "a file name with %n in it, for the cradle's number");
 
-  TerminalSimulator sim(o);
-  if (!sim.Start()) {
-    err << "korima-terminal-sim: " << sim.ErrorText() << "\n";
-    return 1;
+  std::vector<SimOptions> options(static_cast<size_t>(cradles));
+  for (qint64 i = 0; i < cradles; ++i) {
+    SimOptions& o = options[size_t(i)];
+    o.address = QHostAddress(first.toIPv4Address() + quint32(i));
+    if (!o.address.isLoopback()) return Bad("cradles", QString::number(cradles), "cradles that stay on 127.0.0.0/8");
+    o.port = quint16(port);
+    o.outPath = QString(outPattern).replace(QStringLiteral("%n"), QString::number(i + 1));
+    o.terminator = p.isSet("crlf") ? QByteArray("\r\n") : QByteArray("\r");
+    o.seed = quint32(seed) + quint32(i);
+    o.delayMs = int(delay);
+    bool ok = false;
+    o.dropShare = p.value("drop").toDouble(&ok);
+    if (!ok || o.dropShare < 0 || o.dropShare > 1) return Bad("drop", p.value("drop"), "a share from 0 to 1");
   }
-  out << "listening on " << o.address.toString() << ":" << sim.Port() << Qt::endl;
+  // Each fault goes to its cradle, or to all of them.
+  auto each = [&](const QString& name, const char* expected, auto apply) -> int {
+    for (const QString& raw : p.values(name)) {
+      Value v;
+      if (!SplitCradle(raw, v) || v.cradle > cradles) return Bad(name, raw, expected);
+      for (qint64 i = 0; i < cradles; ++i)
+        if ((v.cradle == 0 || v.cradle == i + 1) && !apply(options[size_t(i)], v.text)) return Bad(name, raw, expected);
+    }
+    return 0;
+  };
+  if (int rc = each("nak", "L:n", [](SimOptions& o, const QString& t) { return ParseLineCount(t, o.nakAt); })) return rc;
+  if (int rc = each("silent", "L:n", [](SimOptions& o, const QString& t) { return ParseLineCount(t, o.silentAt); })) return rc;
+  if (int rc = each("bel", "a line number or END", [](SimOptions& o, const QString& t) { return ParseWhere(t, o.belAt, o.belAtEnd); })) return rc;
+  if (int rc = each("ful", "a line number or END", [](SimOptions& o, const QString& t) { return ParseWhere(t, o.fulAt, o.fulAtEnd); })) return rc;
+  if (int rc = each("nak-end", "a whole number", [](SimOptions& o, const QString& t) { return ParseCount(t, o.nakEnd); })) return rc;
+  if (int rc = each("silent-end", "a whole number", [](SimOptions& o, const QString& t) { return ParseCount(t, o.silentEnd); })) return rc;
+  if (int rc = each("silent-master", "a whole number", [](SimOptions& o, const QString& t) { return ParseCount(t, o.silentMaster); })) return rc;
+
+  std::vector<std::unique_ptr<TerminalSimulator>> sims;
+  for (const SimOptions& o : options) {
+    sims.push_back(std::make_unique<TerminalSimulator>(o));
+    if (!sims.back()->Start()) {
+      err << "korima-terminal-sim: " << o.address.toString() << ": " << sims.back()->ErrorText() << "\n";
+      return 1;
+    }
+  }
+  for (const auto& sim : sims)
+    out << "listening on " << sim->Address().toString() << ":" << sim->Port() << Qt::endl;
   const bool once = p.isSet("once");
-  QObject::connect(&sim, &TerminalSimulator::Completed, &app, [&] {
-    out << "END acknowledged: " << sim.Summary() << Qt::endl;
-    if (once) app.quit();
-  });
+  int completedCradles = 0;
+  QList<bool> completed(int(sims.size()), false);
+  for (int i = 0; i < int(sims.size()); ++i)
+    QObject::connect(sims[size_t(i)].get(), &TerminalSimulator::Completed, &app, [&, i] {
+      const QString who = sims.size() > 1 ? QStringLiteral("cradle %1: ").arg(i + 1) : QString();
+      out << who << "END acknowledged: " << sims[size_t(i)]->Summary() << Qt::endl;
+      if (!std::exchange(completed[i], true)) ++completedCradles;
+      if (once && completedCradles == int(sims.size())) app.quit();
+    });
   std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
   std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
   const int rc = app.exec();
-  out << "summary: " << sim.Summary() << Qt::endl;
+  for (size_t i = 0; i < sims.size(); ++i)
+    out << (sims.size() > 1 ? QStringLiteral("cradle %1 ").arg(i + 1) : QString()) << "summary: " << sims[i]->Summary()
+        << Qt::endl;
   return rc;
 }

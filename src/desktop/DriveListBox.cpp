@@ -1,12 +1,12 @@
 #include "DriveListBox.h"
 
-#include "Errors.h"
-#include "Process.h"
-#include "Volumes.h"
+#include "platform/Errors.h"
+#include "platform/Process.h"
+#include "platform/Volumes.h"
 
 #include <cerrno>
 
-namespace platform {
+namespace desktop {
 
 DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
   Reload();
@@ -16,17 +16,17 @@ DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
 void DriveListBox::Reload() {
   const QSignalBlocker quiet(this);
   clear();
-  addItems(MountedVolumes());
-  const int i = findText(VolumeOf(CurDir()));
+  addItems(platform::MountedVolumes());
+  const int i = findText(platform::VolumeOf(platform::CurDir()));
   setCurrentIndex(i >= 0 ? i : 0);
 }
 
 bool DriveListBox::SetDrive(const QString& path) {
-  ClearError();
-  const int i = findText(VolumeOf(path));
-  if (path.isEmpty() || i < 0) return RaiseOsError(ENODEV), false;
+  platform::ClearError();
+  const int i = findText(platform::VolumeOf(path));
+  if (path.isEmpty() || i < 0) return platform::RaiseOsError(ENODEV), false;
   setCurrentIndex(i);
   return true;
 }
 
-}  // namespace platform
+}  // namespace desktop

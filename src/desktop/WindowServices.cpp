@@ -1,7 +1,7 @@
 #include "WindowServices.h"
 
 #include "Charset.h"
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -9,16 +9,16 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace platform {
+namespace desktop {
 
 void UseWindowServices() {
-  DialogBackend b;
-  b.msgBox = [](const MsgBoxCall& call) {
-    const QMessageBox::Icon icon = call.style & vbCritical   ? QMessageBox::Critical
-                                   : call.style & vbQuestion ? QMessageBox::Question
+  platform::DialogBackend b;
+  b.msgBox = [](const platform::MsgBoxCall& call) {
+    const QMessageBox::Icon icon = call.style & platform::vbCritical   ? QMessageBox::Critical
+                                   : call.style & platform::vbQuestion ? QMessageBox::Question
                                                              : QMessageBox::NoIcon;
     QMessageBox box(icon, call.title, call.prompt, QMessageBox::Ok);
-    if ((call.style & 7) == vbYesNoCancel) {
+    if ((call.style & 7) == platform::vbYesNoCancel) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       // The window's own spellings, whatever Qt's translation says.
       box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
@@ -29,18 +29,15 @@ void UseWindowServices() {
     }
     ApplyJapaneseCharset(&box);
     switch (box.exec()) {
-      case QMessageBox::Yes: return int(vbYes);
-      case QMessageBox::No: return int(vbNo);
-      case QMessageBox::Cancel: return int(vbCancel);
-      default: return int(vbOK);
+      case QMessageBox::Yes: return int(platform::vbYes);
+      case QMessageBox::No: return int(platform::vbNo);
+      case QMessageBox::Cancel: return int(platform::vbCancel);
+      default: return int(platform::vbOK);
     }
   };
   b.beep = [] { QApplication::beep(); };
-  b.pointer = [](int oldShape, int newShape) {
-    if (oldShape == vbHourglass) QGuiApplication::restoreOverrideCursor();
-    if (newShape == vbHourglass) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  };
-  SetDialogBackend(std::move(b));
+
+  platform::SetDialogBackend(std::move(b));
 }
 
 bool UseJapaneseQtTranslation() {
@@ -52,4 +49,4 @@ bool UseJapaneseQtTranslation() {
   return QCoreApplication::installTranslator(translator);
 }
 
-}  // namespace platform
+}  // namespace desktop

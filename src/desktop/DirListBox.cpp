@@ -1,13 +1,13 @@
 #include "DirListBox.h"
 
-#include "Volumes.h"
+#include "platform/Volumes.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStyle>
 
-namespace platform {
+namespace desktop {
 namespace {
 constexpr int kPathRole = Qt::UserRole;
 }
@@ -23,7 +23,7 @@ DirListBox::DirListBox(QWidget* parent) : QTreeWidget(parent) {
 }
 
 bool DirListBox::SetPath(const QString& path) {
-  if (!CanListFolder(path)) return false;
+  if (!platform::CanListFolder(path)) return false;
   const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
   const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -58,4 +58,4 @@ bool DirListBox::SetPath(const QString& path) {
   return true;
 }
 
-}  // namespace platform
+}  // namespace desktop

@@ -5,7 +5,7 @@
 #include <QFileSystemWatcher>
 #include <QListWidget>
 
-namespace platform {
+namespace desktop {
 
 class FileListBox : public QListWidget {
   Q_OBJECT
@@ -29,4 +29,4 @@ class FileListBox : public QListWidget {
   QFileSystemWatcher watcher_;
 };
 
-}  // namespace platform
+}  // namespace desktop

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <QWindow>
 
-namespace platform {
+namespace desktop {
 
 QPoint CenteredOver(const QRect& mainFrame, const QSize& ownFrame) {
   const double left = mainFrame.x() + (double(mainFrame.width()) - ownFrame.width()) / 2.0;
@@ -64,4 +64,4 @@ void MakeFixedMainWindow(QWidget* window) {
   window->setFixedSize(window->size());
 }
 
-}  // namespace platform
+}  // namespace desktop

@@ -4,7 +4,7 @@
 // (double-click or Enter) makes it the current folder; highlighting does not.
 #include <QTreeWidget>
 
-namespace platform {
+namespace desktop {
 
 class DirListBox : public QTreeWidget {
   Q_OBJECT
@@ -21,4 +21,4 @@ class DirListBox : public QTreeWidget {
   QString path_;
 };
 
-}  // namespace platform
+}  // namespace desktop

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace platform {
+namespace desktop {
 
 QStringList JapaneseFontFamilies(const QString& preferred) {
   QStringList families;
@@ -32,4 +32,4 @@ void ApplyJapaneseCharset(QWidget* window) {
   }
 }
 
-}  // namespace platform
+}  // namespace desktop

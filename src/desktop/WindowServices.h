@@ -1,6 +1,6 @@
 #pragma once
 // The desktop behind the message-box, beep and pointer seams of Dialogs.h.
-namespace platform {
+namespace desktop {
 
 // Call once, after the QApplication exists.
 void UseWindowServices();
@@ -10,4 +10,4 @@ void UseWindowServices();
 // when Qt's Japanese translation is not installed; everything works without it.
 bool UseJapaneseQtTranslation();
 
-}  // namespace platform
+}  // namespace desktop

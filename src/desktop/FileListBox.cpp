@@ -1,13 +1,13 @@
 #include "FileListBox.h"
 
-#include "Errors.h"
+#include "platform/Errors.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
 
-namespace platform {
+namespace desktop {
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -17,11 +17,11 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 bool FileListBox::SetPath(const QString& path) {
-  ClearError();
+  platform::ClearError();
   const QFileInfo info(path);
-  if (path.isEmpty() || !info.exists()) return RaiseOsError(ENOENT), false;
-  if (!info.isDir()) return RaiseOsError(ENOTDIR), false;
-  if (!info.isReadable()) return RaiseOsError(EACCES), false;
+  if (path.isEmpty() || !info.exists()) return platform::RaiseOsError(ENOENT), false;
+  if (!info.isDir()) return platform::RaiseOsError(ENOTDIR), false;
+  if (!info.isReadable()) return platform::RaiseOsError(EACCES), false;
   if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   path_ = QDir::toNativeSeparators(info.absoluteFilePath());
   watcher_.addPath(info.absoluteFilePath());
@@ -72,4 +72,4 @@ int FileListBox::ListIndex() const {
   return item && item->isSelected() ? row(item) : -1;
 }
 
-}  // namespace platform
+}  // namespace desktop

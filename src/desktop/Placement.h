@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace desktop {
 
 QPoint CenteredOver(const QRect& mainFrame, const QSize& ownFrame);
 void CenterOver(QWidget* window, const QWidget* mainWindow);
@@ -19,4 +19,4 @@ void CenterOverWhenShown(QWidget* window, const QWidget* mainWindow);
 void MakeFixedDialog(QWidget* window, const QWidget* mainWindow);
 void MakeFixedMainWindow(QWidget* window);
 
-}  // namespace platform
+}  // namespace desktop

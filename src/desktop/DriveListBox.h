@@ -2,7 +2,7 @@
 // A drop-down of the machine's drives (mounted volumes).
 #include <QComboBox>
 
-namespace platform {
+namespace desktop {
 
 class DriveListBox : public QComboBox {
   Q_OBJECT
@@ -17,4 +17,4 @@ class DriveListBox : public QComboBox {
   void Change();
 };
 
-}  // namespace platform
+}  // namespace desktop

@@ -6,11 +6,11 @@
 
 class QWidget;
 
-namespace platform {
+namespace desktop {
 
 QStringList JapaneseFontFamilies(const QString& preferred = {});
 // The default face for the program's windows.
 QFont DefaultWindowFont();
 void ApplyJapaneseCharset(QWidget* window);
 
-}  // namespace platform
+}  // namespace desktop
