@@ -682,6 +682,55 @@ class TestDownload : public QObject {
     CheckEndingSaysWhy(rig);
   }
 
+  // Two downloads on one local port share its socket; each takes the replies
+  // of its own cradle, even when one cradle answers quicker or fails.
+  void twoCradlesOneSocket() {
+    QUdpSocket probe;
+    QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.localPort();
+    const QString local = QString::number(port);
+    probe.close();
+    SimOptions slow, failing;
+    slow.delayMs = 3;
+    failing.belAt = 3;
+    QTemporaryDir dir;
+    QList<std::shared_ptr<TerminalSimulator>> sims;
+    QList<std::shared_ptr<platform::TimerTicks>> ticks;  // outlive the downloads that count them
+    QList<std::shared_ptr<Download>> downloads;
+    for (int i = 0; i < 3; ++i) {
+      SimOptions o = i == 0 ? slow : i == 1 ? failing : SimOptions{};
+      o.address = QHostAddress(QHostAddress("127.0.0.2").toIPv4Address() + quint32(i));
+      o.port = sims.isEmpty() ? 0 : sims[0]->Port();
+      o.outPath = dir.filePath(QStringLiteral("c%1.out").arg(i));
+      sims << std::make_shared<TerminalSimulator>(o);
+      QVERIFY(sims.last()->Start());
+      ticks << std::make_shared<platform::TimerTicks>(0);
+      downloads << std::make_shared<Download>(ticks.last().get());
+    }
+    QByteArray content;
+    for (int i = 1; i <= 12; ++i) content += "line," + QByteArray::number(i) + "\r\n";
+    WriteAll(dir.filePath("f.csv"), content);
+    int ended = 0;
+    for (int i = 0; i < 3; ++i) {
+      DownloadOptions o;
+      o.filePath = dir.filePath("f.csv");
+      o.localPort = local;
+      o.remoteHost = sims[i]->Address().toString();
+      o.remotePort = QString::number(sims[i]->Port());
+      QObject::connect(downloads[i].get(), &Download::Ended, [&ended] { ++ended; });
+      QVERIFY(downloads[i]->Start(o));
+      QCOMPARE(downloads[i]->LocalPort(), port);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(ended, 3, 30000);
+    QCOMPARE(downloads[0]->Result().outcome, link::Outcome::Complete);
+    QCOMPARE(downloads[1]->Result().outcome, link::Outcome::Bel);
+    QCOMPARE(downloads[2]->Result().outcome, link::Outcome::Complete);
+    QCOMPARE(ReadAll(dir.filePath("c0.out")), content);
+    QCOMPARE(ReadAll(dir.filePath("c2.out")), content);
+    QUdpSocket again;
+    QVERIFY(again.bind(QHostAddress::AnyIPv4, port));  // the last download took the socket with it
+  }
+
   // A reply is taken only from the terminal's address.
   void foreignAckIgnored() {
     ScriptedPeer terminal;  // silent

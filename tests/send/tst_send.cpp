@@ -15,6 +15,7 @@
 #include <QtTest>
 #include <csignal>
 #include <memory>
+#include <vector>
 
 using namespace korima;
 using send::Sender;
@@ -77,6 +78,29 @@ class TestSend : public QObject {
             "--settings", dir_.filePath("none.ini")};
   }
   QByteArray Stored() const { return ReadAll(dir_.filePath("received.out")); }
+
+  // Cradles on 127.0.0.2, 127.0.0.3, ... at one port, each storing into cradle-N.out.
+  std::vector<std::unique_ptr<TerminalSimulator>> StartCradles(QList<SimOptions> options) {
+    std::vector<std::unique_ptr<TerminalSimulator>> sims;
+    quint16 port = 0;
+    for (int i = 0; i < options.size(); ++i) {
+      SimOptions o = options[i];
+      o.address = QHostAddress(QHostAddress("127.0.0.2").toIPv4Address() + quint32(i));
+      o.port = port;
+      o.outPath = dir_.filePath(QStringLiteral("cradle-%1.out").arg(i + 1));
+      QFile::remove(o.outPath);
+      sims.push_back(std::make_unique<TerminalSimulator>(o));
+      if (!sims.back()->Start()) return {};
+      port = sims.back()->Port();
+    }
+    return sims;
+  }
+  QList<QJsonObject> JsonLines(const QByteArray& out) const {
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : out.split('\n'))
+      if (!line.isEmpty()) objects << QJsonDocument::fromJson(line).object();
+    return objects;
+  }
 
  private slots:
   void init() { rec_ = std::make_unique<Recorder>(); }
@@ -435,6 +459,121 @@ class TestSend : public QObject {
     QVERIFY2(r.err.contains("\rwaiting for the terminal: ") && r.err.contains("MASTER sent 2 times"), r.err.constData());
   }
 
+  // Every file to every cradle, in parallel; one cradle's failure ends that
+  // cradle only, and the exit code is that of the first cradle given that failed.
+  void severalCradles() {
+    SimOptions ful, bel;
+    ful.fulAt = 1;
+    bel.belAt = 2;
+    auto sims = StartCradles({{}, ful, {}, bel});
+    QCOMPARE(int(sims.size()), 4);
+    const QString port = QString::number(sims[0]->Port());
+    const QString a = File("a.csv", "A,1\r\nA,2\r\n"), b = File("b.csv", "B,1\r\n");
+    const Run r = Send({"--host", "127.0.0.2", "--host", "127.0.0.3", "--host", "127.0.0.4:" + port, "--host",
+                        "127.0.0.5", "--port", port, "--local-port", "0", "--settings", dir_.filePath("none.ini"),
+                        "--json", a, b});
+    QCOMPARE(r.code, 8);  // 127.0.0.3 came before 127.0.0.5
+    QCOMPARE(ReadAll(dir_.filePath("cradle-1.out")), QByteArray("B,1\r\n"));
+    QCOMPARE(ReadAll(dir_.filePath("cradle-3.out")), QByteArray("B,1\r\n"));
+    QCOMPARE(ReadAll(dir_.filePath("cradle-4.out")), QByteArray("A,1\r\n"));
+    QCOMPARE(sims[1]->Stats().accepted, 0);
+    const QList<QJsonObject> json = JsonLines(r.out);
+    QStringList seen;
+    for (const QJsonObject& o : json) seen << o["host"].toString() + ' ' + o["outcome"].toString();
+    seen.sort();
+    QCOMPARE(seen, (QStringList{"127.0.0.2 complete", "127.0.0.2 complete", "127.0.0.3 ful", "127.0.0.4:" + port + " complete",
+                                "127.0.0.4:" + port + " complete", "127.0.0.5 bel"}));
+    // Every line says whose it is.
+    for (const QString& line : r.ErrLines())
+      QVERIFY2(line.startsWith("127.0.0.") || line.startsWith("korima-send: no settings"), qPrintable(line));
+    QVERIFY(r.err.contains("127.0.0.3: ﾚｺｰﾄﾞ1:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>"));
+  }
+
+  // On a terminal, one line per cradle, redrawn in place.
+  void severalCradlesOnATerminal() {
+    auto sims = StartCradles({{}, {}});
+    QCOMPARE(int(sims.size()), 2);
+    const QString port = QString::number(sims[0]->Port());
+    const Run r = Send({"--host", "127.0.0.2", "--host", "127.0.0.3", "--port", port, "--local-port", "0", "--settings",
+                        dir_.filePath("none.ini"), File("t.csv", "a\r\nb\r\nc\r\n")}, true);
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.err.contains("\r127.0.0.2  t.csv  ") && r.err.contains("\r127.0.0.3  t.csv  "), r.err.constData());
+    QVERIFY(r.err.contains("\x1b[2A"));  // back up over both lines before they are drawn again
+    QCOMPARE(ReadAll(dir_.filePath("cradle-2.out")), QByteArray("a\r\nb\r\nc\r\n"));
+  }
+
+  void hostsFromAFile() {
+    auto sims = StartCradles({{}, {}});
+    QCOMPARE(int(sims.size()), 2);
+    const QString port = QString::number(sims[0]->Port());
+    const QString f = File("h.csv", "a\r\n");
+    const QString hosts = File("hosts.txt", "# the shop's cradles\n\n127.0.0.2   # front\n  127.0.0.3:" + port.toUtf8() + "\n");
+    Run r = Send({"--hosts", hosts, "--port", port, "--local-port", "0", "--settings", dir_.filePath("none.ini"), "--json", f});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(JsonLines(r.out).size(), 2);
+    QCOMPARE(ReadAll(dir_.filePath("cradle-1.out")), QByteArray("a\r\n"));
+    QCOMPARE(ReadAll(dir_.filePath("cradle-2.out")), QByteArray("a\r\n"));
+    // A bad line is named; the same cradle twice is refused.
+    r = Send({"--hosts", File("bad.txt", "127.0.0.2\n\n127.0.0.3:x\n"), "--settings", dir_.filePath("none.ini"), f});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.ErrLines().last().contains("bad.txt:3:"), r.err.constData());
+    r = Send({"--host", "127.0.0.2:" + port, "--hosts", hosts, "--port", port, "--settings", dir_.filePath("none.ini"), f});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.ErrLines().last().contains("given twice"), r.err.constData());
+    QVERIFY(sims[0]->Received().size() == 3);  // nothing more was sent
+  }
+
+  // Terminal after terminal: back to "MASTER" after each END, N in all.
+  void repeat() {
+    StartSim();
+    const QString f = File("r.csv", "a\r\n");
+    Run r = Send(To() << "--repeat=3" << "--json" << f);
+    QCOMPARE(r.code, 0);
+    const QList<QJsonObject> json = JsonLines(r.out);
+    QCOMPARE(json.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+      QCOMPARE(json[i]["terminal"].toInt(), i + 1);
+      QCOMPARE(json[i]["outcome"].toString(), QStringLiteral("complete"));
+    }
+    QCOMPARE(sim_->Received().count("END\r"), 3);
+    QCOMPARE(Stored(), QByteArray("a\r\n"));
+  }
+
+  // Without N, until a signal: one while waiting for the next terminal ends
+  // with 0 when every transfer that started completed, 130 when one was cut off.
+  void repeatUntilASignal_data() {
+    QTest::addColumn<bool>("cutOff");
+    QTest::newRow("waiting for the next terminal") << false;
+    QTest::newRow("during a transfer") << true;
+  }
+  void repeatUntilASignal() {
+    QFETCH(bool, cutOff);
+    StartSim();
+    const QString f = File("r.csv", "a\r\nb\r\n");
+    QBuffer out, err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    Sender sender(QStringList{"korima-send"} << To() << "--repeat" << "--json" << f, out, err, false, Fast(1));
+    QSignalSpy finished(&sender, &Sender::Finished);
+    int completed = 0;
+    QObject::connect(sim_.get(), &TerminalSimulator::Completed, sim_.get(), [&] {
+      if (++completed == 2) {
+        if (cutOff) sim_->Options().silentAt[2] = 1000000;  // the third terminal stalls at line 2
+        else sim_->Options().silentMaster = 1000000;         // no third terminal comes
+      }
+    });
+    QVERIFY(!sender.Start());
+    QTRY_VERIFY(cutOff ? sim_->Stats().silences >= 1 : sim_->Stats().masters >= 1 && completed == 2 &&
+                                                           sim_->Options().silentMaster < 1000000);
+    QVERIFY(finished.isEmpty());
+    sender.Interrupt();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toInt(), cutOff ? 130 : 0);
+    const QList<QJsonObject> json = JsonLines(out.data());
+    QCOMPARE(json.size(), cutOff ? 3 : 2);
+    if (cutOff) QCOMPARE(json[2]["outcome"].toString(), QStringLiteral("stopped"));
+  }
+
   // In a network of its own: a lookup that never answers, a name that
   // doesn't resolve, a send the kernel refuses, and loss and duplication.
   void signalDuringALookup() {
@@ -463,6 +602,14 @@ class TestSend : public QObject {
     QCOMPARE(r.ErrLines().size(), 1);
     QVERIFY2(r.ErrLines()[0].contains(QStringLiteral("確認してください。 cradle.shop.test: ")), r.err.constData());
     QCOMPARE(r.Json()["status"].toString(), r.ErrLines()[0]);
+    // Among several cradles, it fails that cradle only.
+    StartSim();
+    const Run two = Send({"--host", "cradle.shop.test", "--host", "127.0.0.1", "--port", QString::number(sim_->Port()),
+                          "--settings", dir_.filePath("none.ini"), "--local-port", "0", "-q", "--json",
+                          File("t.csv", "b\r\n")});
+    QCOMPARE(two.code, 4);
+    QCOMPARE(Stored(), QByteArray("b\r\n"));
+    QCOMPARE(JsonLines(two.out).size(), 2);
   }
 
   void sendRefusedByTheKernel() {
