@@ -704,7 +704,7 @@ class TestDownload : public QObject {
       o.outPath = dir.filePath(QStringLiteral("c%1.out").arg(i));
       sims << std::make_shared<TerminalSimulator>(o);
       QVERIFY(sims.last()->Start());
-      ticks << std::make_shared<platform::TimerTicks>(0);
+      ticks << std::make_shared<platform::TimerTicks>(1);  // a reply wait of 100 ms
       downloads << std::make_shared<Download>(ticks.last().get());
     }
     QByteArray content;
