@@ -37,7 +37,8 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$source_dir/$deb" > "$work/apt.log" 2>&1 ||
   fail "apt-get install: $(cat "$work/apt.log")"
 installed=$(dpkg -L korima) || fail "dpkg does not list korima"
-[[ -x /usr/bin/korima && -x /usr/bin/korima-send ]] || fail "the commands are not on the PATH"
+[[ -x /usr/bin/korima && -x /usr/bin/korima-send && -x /usr/bin/korima-terminal-sim ]] || fail "the commands are not on the PATH"
+sim=/usr/bin/korima-terminal-sim  # the package's own: no hardware and no build tree needed
 echo "installed"
 
 # A display, and a home of its own for the unprivileged user.
@@ -104,6 +105,16 @@ close_main
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "korima did not exit after the download"
 echo "download from the installed program complete"
+
+# The installed korima-send into two cradles of the installed simulator.
+port=$((20000 + RANDOM % 20000))
+"$sim" --cradles 2 --port "$port" --out "$work/cradle-%n.out" --once > "$work/sim2.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+as_user korima-send --host 127.0.0.2 --host 127.0.0.3 --port "$port" --local-port 0 --connect-timeout 10 -q \
+  "$work/data/item.csv" > "$work/send.log" 2>&1 || fail "korima-send: $(cat "$work/send.log")"
+for n in 1 2; do cmp "$work/cradle-$n.out" "$work/data/item.csv" || fail "cradle $n differs from the file"; done
+echo "korima-send into two simulated cradles complete"
 
 # Removal leaves nothing of the package behind.
 apt-get remove -y -qq -o DPkg::Lock::Timeout=300 korima > "$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"

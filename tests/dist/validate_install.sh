@@ -14,7 +14,7 @@ DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 root=$dest/usr
 id=org.korima.Korima
 
-[[ -x $root/bin/korima && -x $root/bin/korima-send ]] || fail "the commands are not installed"
+[[ -x $root/bin/korima && -x $root/bin/korima-send && -x $root/bin/korima-terminal-sim ]] || fail "the commands are not installed"
 out=$(desktop-file-validate "$root/share/applications/$id.desktop" 2>&1) || fail "desktop-file-validate: $out"
 [[ -z $out ]] || fail "desktop-file-validate: $out"
 grep -qx 'Exec=korima' "$root/share/applications/$id.desktop" || fail "Exec is not korima"
@@ -28,7 +28,7 @@ for size in 16 32 48 64 128 256; do
   file "$png" | grep -q "PNG image data, $size x $size" || fail "$png is not $size x $size: $(file "$png")"
 done
 [[ -f $root/share/icons/hicolor/scalable/apps/$id.svg ]] || fail "no scalable icon"
-for cmd in korima korima-send; do
+for cmd in korima korima-send korima-terminal-sim; do
   page=$root/share/man/man1/$cmd.1.gz
   [[ -f $page ]] || fail "no manual page for $cmd"
   if command -v man >/dev/null; then

@@ -1,15 +1,13 @@
-// The toolkit layer: CP932, sequential files and their comma-value rules,
-// the file list's pattern, volumes and dialog placement.
+// The toolkit layer: CP932 and UTF-8, sequential files and their comma-value
+// rules, volumes, signals.
 #include "TestSupport.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
-#include "desktop/FileListBox.h"
-#include "desktop/Placement.h"
 #include "platform/Process.h"
 #include "platform/TextFiles.h"
 #include "platform/Volumes.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QtTest>
 #include <cerrno>
@@ -290,24 +288,6 @@ class TestPlatform : public QObject {
     QCOMPARE(ReadAll(path), QByteArray("\"n\"\r\n"));  // shorter than before: nothing of the old line left
   }
 
-  // The list follows its folder, and keeps the selected file selected.
-  void fileListFollowsTheFolder() {
-    QTemporaryDir dir;
-    QVERIFY(WriteAll(dir.filePath("b.csv"), "x"));
-    desktop::FileListBox list;
-    list.SetPattern(QStringLiteral("*.csv;*.txt"));
-    QVERIFY(list.SetPath(dir.path()));
-    list.setCurrentRow(0);
-    QCOMPARE(list.FileName(), QStringLiteral("b.csv"));
-    QVERIFY(WriteAll(dir.filePath("a.csv"), "x"));
-    QTRY_COMPARE(list.count(), 2);
-    QCOMPARE(list.FileName(), QStringLiteral("b.csv"));
-    QCOMPARE(list.ListIndex(), 1);
-    QVERIFY(QFile::remove(dir.filePath("b.csv")));
-    QTRY_COMPARE(list.count(), 1);
-    QCOMPARE(list.ListIndex(), -1);  // gone, so nothing is selected
-  }
-
   // A second SIGINT or SIGTERM ends the process at once, with 130.
   void secondSignalEndsAtOnce() {
     if (qEnvironmentVariableIsSet("KORIMA_SIGNAL_CHILD")) {
@@ -328,41 +308,6 @@ class TestPlatform : public QObject {
     }
   }
 
-  void fileListPattern() {
-    QTemporaryDir dir;
-    for (const char* name : {"a.csv", "B.CSV", "c.Txt", "d.tsv", "e.csv.bak", "f.txt~", "g.TXT"})
-      QVERIFY(WriteAll(dir.filePath(name), "x"));
-    QVERIFY(QDir(dir.path()).mkdir("h.csv"));  // folders are not files
-    desktop::FileListBox list;
-    list.SetPattern(QStringLiteral("*.csv;*.txt"));
-    QVERIFY(list.SetPath(dir.path()));
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i) names << list.item(i)->text();
-    QCOMPARE(names, (QStringList{"a.csv", "B.CSV", "c.Txt", "g.TXT"}));
-    QCOMPARE(list.ListIndex(), -1);
-    QCOMPARE(list.FileName(), QString());
-    list.setCurrentRow(1);
-    QCOMPARE(list.FileName(), QStringLiteral("B.CSV"));
-    QVERIFY(!list.SetPath(dir.filePath("gone")));
-    QCOMPARE(list.Path(), QDir::toNativeSeparators(dir.path()));
-  }
-
-  void centering_data() {
-    QTest::addColumn<QRect>("main");
-    QTest::addColumn<QSize>("own");
-    QTest::addColumn<QPoint>("expected");
-    QTest::newRow("middle of the screen") << QRect(100, 100, 426, 431) << QSize(407, 327) << QPoint(110, 152);
-    QTest::newRow("near the left edge: off-screen kept") << QRect(-300, 10, 200, 100) << QSize(400, 300)
-                                                         << QPoint(-400, -90);
-    QTest::newRow("odd difference rounds") << QRect(0, 0, 101, 101) << QSize(100, 100) << QPoint(1, 1);
-  }
-  void centering() {
-    QFETCH(QRect, main);
-    QFETCH(QSize, own);
-    QFETCH(QPoint, expected);
-    QCOMPARE(desktop::CenteredOver(main, own), expected);
-  }
-
   void volumes() {
     platform::SetVolumesForTest({"/", "/mnt/usb"});
     QCOMPARE(platform::VolumeOf("/mnt/usb/data"), QStringLiteral("/mnt/usb"));
@@ -374,5 +319,5 @@ class TestPlatform : public QObject {
   }
 };
 
-QTEST_MAIN(TestPlatform)
+QTEST_GUILESS_MAIN(TestPlatform)
 #include "tst_platform.moc"
