@@ -76,7 +76,7 @@ int ExitCodeOf(Outcome outcome) {
 }
 
 QString UsageText() {
-  return QStringLiteral(
+  return Sender::tr(
       "Usage: korima-send [OPTIONS] FILE...\n"
       "Downloads each FILE into the handheld terminal in its cradle, as KORIMA's start button does:\n"
       "\"MASTER\" until the terminal answers, one packet per line, \"END\". Files go in the order given;\n"
@@ -168,7 +168,7 @@ std::optional<int> Sender::Start() {
 
 std::optional<int> Sender::ParseArguments() {
   auto usage = [this](const QString& why) {
-    Say(kProgram + QStringLiteral(": ") + why + QStringLiteral(" (see korima-send --help)"));
+    Say(kProgram + QStringLiteral(": ") + why + tr(" (see korima-send --help)"));
     return kExitUsage;
   };
   // --repeat takes an optional value, which the parser has no form for.
@@ -179,7 +179,7 @@ std::optional<int> Sender::ParseArguments() {
     } else if (a.startsWith(QLatin1String("--repeat="))) {
       repeat_ = true;
       if (!ParseNumber(a.mid(9), 1, 1000000000, &repeatCount_))
-        return usage(QStringLiteral("bad value for --repeat: \"%1\" (a number of terminals, 1 or more)").arg(a.mid(9)));
+        return usage(tr("bad value for --repeat: \"%1\" (a number of terminals, 1 or more)").arg(a.mid(9)));
     } else {
       args << a;
     }
@@ -193,7 +193,7 @@ std::optional<int> Sender::ParseArguments() {
       quiet({"q", "quiet"}, ""), json("json", "");
   p.addOptions({help, version, host, hostsFile, port, localPort, title, noTitle, settings, encoding, timeout, progress,
                 quiet, json});
-  if (!p.parse(args)) return usage(p.errorText());
+  if (!p.parse(args)) return usage(tr("bad option: %1").arg(p.errorText()));
   if (p.isSet(help)) {
     out_.write(UsageText().toUtf8());
     return kExitComplete;
@@ -204,50 +204,50 @@ std::optional<int> Sender::ParseArguments() {
     return kExitComplete;
   }
   files_ = p.positionalArguments();
-  if (files_.isEmpty()) return usage(QStringLiteral("no FILE given"));
+  if (files_.isEmpty()) return usage(tr("no FILE given"));
   for (const QString& f : files_)
-    if (f.isEmpty()) return usage(QStringLiteral("an empty FILE name"));
+    if (f.isEmpty()) return usage(tr("an empty FILE name"));
   for (const QString& h : p.values(host)) {
     QString name, hostPort;
-    if (h.trimmed().isEmpty()) return usage(QStringLiteral("--host needs a host name or address"));
-    if (!SplitHost(h, name, hostPort)) return usage(QStringLiteral("bad value for --host: \"%1\" (HOST or HOST:PORT)").arg(h));
+    if (h.trimmed().isEmpty()) return usage(tr("--host needs a host name or address"));
+    if (!SplitHost(h, name, hostPort)) return usage(tr("bad value for --host: \"%1\" (HOST or HOST:PORT)").arg(h));
     hosts_ << h.trimmed();
   }
   if (p.isSet(hostsFile)) {
-    if (p.value(hostsFile).isEmpty()) return usage(QStringLiteral("--hosts needs a file name"));
+    if (p.value(hostsFile).isEmpty()) return usage(tr("--hosts needs a file name"));
     if (auto code = ReadHostsFile(p.value(hostsFile), hosts_)) return code;
   }
   if (p.isSet(port)) {
     port_ = p.value(port).trimmed();
-    if (!ParseNumber(*port_, 1, 65535)) return usage(QStringLiteral("bad value for --port: \"%1\" (1..65535)").arg(*port_));
+    if (!ParseNumber(*port_, 1, 65535)) return usage(tr("bad value for --port: \"%1\" (1..65535)").arg(*port_));
   }
   if (p.isSet(localPort)) {
     localPort_ = p.value(localPort).trimmed();
     if (!ParseNumber(*localPort_, 0, 65535))
-      return usage(QStringLiteral("bad value for --local-port: \"%1\" (0..65535)").arg(*localPort_));
+      return usage(tr("bad value for --local-port: \"%1\" (0..65535)").arg(*localPort_));
   }
-  if (p.isSet(title) && p.isSet(noTitle)) return usage(QStringLiteral("--title-line and --no-title-line exclude each other"));
+  if (p.isSet(title) && p.isSet(noTitle)) return usage(tr("--title-line and --no-title-line exclude each other"));
   if (p.isSet(title)) titleLine_ = 1;
   if (p.isSet(noTitle)) titleLine_ = 0;
   if (p.isSet(settings)) {
     settingsFile_ = p.value(settings);
-    if (settingsFile_->isEmpty()) return usage(QStringLiteral("--settings needs a file name"));
+    if (settingsFile_->isEmpty()) return usage(tr("--settings needs a file name"));
   }
   const QString enc = p.value(encoding).toLower();
   if (enc == "auto") encoding_ = Encoding::Auto;
   else if (enc == "utf-8" || enc == "utf8") encoding_ = Encoding::Utf8;
   else if (enc == "cp932" || enc == "shift_jis" || enc == "sjis") encoding_ = Encoding::Cp932;
-  else return usage(QStringLiteral("bad value for --encoding: \"%1\" (auto, cp932 or utf-8)").arg(p.value(encoding)));
+  else return usage(tr("bad value for --encoding: \"%1\" (auto, cp932 or utf-8)").arg(p.value(encoding)));
   bool ok = false;
   connectTimeout_ = p.value(timeout).toDouble(&ok);
   if (!ok || !(connectTimeout_ >= 0) || connectTimeout_ > 1e7)
-    return usage(QStringLiteral("bad value for --connect-timeout: \"%1\" (seconds, 0 for none)").arg(p.value(timeout)));
+    return usage(tr("bad value for --connect-timeout: \"%1\" (seconds, 0 for none)").arg(p.value(timeout)));
   const QString mode = p.value(progress);
   if (mode == "auto") progress_ = Progress::Auto;
   else if (mode == "bar") progress_ = Progress::Bar;
   else if (mode == "lines") progress_ = Progress::Lines;
   else if (mode == "none") progress_ = Progress::None;
-  else return usage(QStringLiteral("bad value for --progress: \"%1\" (auto, bar, lines or none)").arg(mode));
+  else return usage(tr("bad value for --progress: \"%1\" (auto, bar, lines or none)").arg(mode));
   quiet_ = p.isSet(quiet);
   json_ = p.isSet(json);
   return std::nullopt;
@@ -257,7 +257,7 @@ std::optional<int> Sender::ParseArguments() {
 std::optional<int> Sender::ReadHostsFile(const QString& path, QStringList& hosts) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    Say(kProgram + QStringLiteral(": --hosts %1: %2").arg(path, platform::OsErrorText(QFileInfo::exists(path) ? EACCES : ENOENT)));
+    Say(kProgram + tr(": --hosts %1: cannot be read: %2").arg(path, platform::OsErrorText(QFileInfo::exists(path) ? EACCES : ENOENT)));
     return kExitUsage;
   }
   int lineNo = 0;
@@ -269,7 +269,7 @@ std::optional<int> Sender::ReadHostsFile(const QString& path, QStringList& hosts
     if (line.isEmpty()) continue;
     QString host, port;
     if (!SplitHost(line, host, port)) {
-      Say(kProgram + QStringLiteral(": %1:%2: not a HOST or HOST:PORT: \"%3\" (see korima-send --help)")
+      Say(kProgram + tr(": %1:%2: not a HOST or HOST:PORT: \"%3\" (see korima-send --help)")
                          .arg(path).arg(lineNo).arg(line));
       return kExitUsage;
     }
@@ -295,11 +295,11 @@ std::optional<int> Sender::ApplySettings() {
       titleLineSetting_ = file.TitleLine;
       break;
     case config::SettingsFileState::Missing:
-      if (!quiet_) Say(kProgram + QStringLiteral(": no settings file at %1: using the defaults").arg(settingsPath_));
+      if (!quiet_) Say(kProgram + tr(": no settings file at %1: using the defaults").arg(settingsPath_));
       break;
     case config::SettingsFileState::Invalid:
     case config::SettingsFileState::BadParameter:
-      if (!quiet_) Say(kProgram + QStringLiteral(": the settings file %1 is not valid: using the defaults").arg(settingsPath_));
+      if (!quiet_) Say(kProgram + tr(": the settings file %1 is not valid: using the defaults").arg(settingsPath_));
       break;
   }
   if (port_) remotePortSetting_ = *port_;
@@ -307,12 +307,12 @@ std::optional<int> Sender::ApplySettings() {
   if (titleLine_) titleLineSetting_ = *titleLine_;
   if (hosts_.isEmpty()) {
     if (hostSetting.isEmpty()) {
-      Say(kProgram + QStringLiteral(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(settingsPath_));
+      Say(kProgram + tr(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(settingsPath_));
       return kExitUsage;
     }
     // The window writes the built-in address on its first start; nobody chose it.
     if (hostSetting == QLatin1String(config::kDefaultRemoteHost)) {
-      Say(kProgram + QStringLiteral(": the settings file (%1) still holds the built-in address %2, which nobody has "
+      Say(kProgram + tr(": the settings file (%1) still holds the built-in address %2, which nobody has "
                                     "set up: to send there, confirm it with --host %2")
                          .arg(settingsPath_, QLatin1String(config::kDefaultRemoteHost)));
       return kExitUsage;
@@ -329,7 +329,7 @@ std::optional<int> Sender::ApplySettings() {
     cradles_ << c;
     const QString key = c->host.toLower() + u':' + QString::number(c->port.toInt());
     if (seen.contains(key)) {
-      Say(kProgram + QStringLiteral(": the cradle %1 is given twice (see korima-send --help)").arg(c->label));
+      Say(kProgram + tr(": the cradle %1 is given twice (see korima-send --help)").arg(c->label));
       return kExitUsage;
     }
     seen.insert(key);
@@ -349,32 +349,32 @@ std::optional<int> Sender::CheckFiles() {
       return kExitFile;
     };
     platform::files::InputFile in;
-    if (!in.Open(name)) return fail(platform::Err().Description);
-    if (info.size() == 0) return fail(platform::OsErrorText(platform::NoDataError()) + QStringLiteral(" (empty file)"));
+    if (!in.Open(name)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
+    if (info.size() == 0) return fail(platform::OsErrorText(platform::NoDataError()) + tr(" (empty file)"));
     bool convert = encoding_ == Encoding::Utf8;
     if (encoding_ == Encoding::Auto) {
       QByteArray head;
-      if (!in.ReadHead(platform::kUtf8SniffBytes, head)) return fail(platform::Err().Description);
+      if (!in.ReadHead(platform::kUtf8SniffBytes, head)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
       convert = platform::LooksLikeUtf8(head, in.Eof());
-      if (convert && !quiet_) Say(kProgram + QStringLiteral(": ") + name + QStringLiteral(": UTF-8: converted to Shift-JIS (CP932)"));
-      if (convert && !in.Open(name)) return fail(platform::Err().Description);
+      if (convert && !quiet_) Say(kProgram + QStringLiteral(": ") + name + tr(": UTF-8: converted to Shift-JIS (CP932)"));
+      if (convert && !in.Open(name)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
     }
     conversions_ << (convert ? link::LineConversion::Utf8ToCp932 : link::LineConversion::None);
     if (!convert) continue;
     QByteArray line;
     for (qint64 lineNo = 1; !in.Eof(); ++lineNo) {
-      if (!in.LineInput(line)) return fail(platform::Err().Description);
+      if (!in.LineInput(line)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
       if (lineNo == 1 && line.startsWith(platform::kUtf8Bom)) line.remove(0, 3);
       if (lineNo == 1 && titleLineSetting_ > 0) continue;  // a title line is never sent
       QByteArray cp932;
       qsizetype column = 0;
       bool invalid = false;
       if (!platform::Utf8ToCp932(line, cp932, column, invalid))
-        return fail(QStringLiteral("line %1, column %2: %3").arg(lineNo).arg(column)
-                        .arg(invalid ? QStringLiteral("not valid UTF-8")
-                                     : QStringLiteral("a character that Shift-JIS (CP932) cannot represent")));
+        return fail(tr("line %1, column %2: %3").arg(lineNo).arg(column)
+                        .arg(invalid ? tr("not valid UTF-8")
+                                     : tr("a character that Shift-JIS (CP932) cannot represent")));
       if (cp932.size() > link::kLongestLine)
-        return fail(QStringLiteral("line %1: %2 bytes, longer than one datagram carries (%3)")
+        return fail(tr("line %1: %2 bytes, longer than one datagram carries (%3)")
                         .arg(lineNo).arg(cp932.size()).arg(link::kLongestLine));
     }
   }
@@ -416,7 +416,7 @@ QString Sender::FailureLine(const Cradle& c, const link::DownloadResult& r) cons
   const QString text = link::wording::Ending(r);
   switch (r.socketStep) {
     case link::SocketStep::LocalPort:
-    case link::SocketStep::Bind: return text + QStringLiteral(" (local port %1)").arg(localPortSetting_.trimmed());
+    case link::SocketStep::Bind: return text + tr(" (local port %1)").arg(localPortSetting_.trimmed());
     case link::SocketStep::RemotePort:
     case link::SocketStep::Send: return text + QStringLiteral(" (%1:%2)").arg(c.host, c.port);
     case link::SocketStep::Lookup:
@@ -429,7 +429,7 @@ void Sender::OnEnded(Cradle& c, const link::DownloadResult& r) {
   QString status = link::wording::Ending(r);
   const bool waitingForATerminal = repeat_ && c.next == 0 && !r.connected;
   if (r.outcome == Outcome::Stopped) {
-    status = QStringLiteral("interrupted by a signal");
+    status = tr("interrupted by a signal");
     if (!waitingForATerminal) c.cutOff = true;
     SayFor(c, kProgram + QStringLiteral(": ") + status);
   } else if (r.outcome != Outcome::Complete) {
@@ -488,7 +488,7 @@ QString Sender::BarLine(const Cradle& c) const {
   const QString file = QFileInfo(c.download->Options().filePath).fileName();
   const QString who = cradles_.size() > 1 ? c.label + QStringLiteral("  ") + file + QStringLiteral("  ") : QString();
   if (!s.connected)  // how long, and how often: a wrong address or a terminal not in its receive mode shows at a glance
-    return who + QStringLiteral("waiting for the terminal: %1 s, MASTER sent %2 times").arg(Seconds(ms)).arg(s.masters);
+    return who + tr("waiting for the terminal: %1 s, MASTER sent %2 times").arg(Seconds(ms)).arg(s.masters);
   const double share = s.fileBytes > 0 ? std::min(1.0, double(s.sentBytes) / double(s.fileBytes)) : 0;
   const double seconds = std::max(0.001, ms / 1000.0);
   const double rate = s.linesSent / seconds;
@@ -497,13 +497,13 @@ QString Sender::BarLine(const Cradle& c) const {
     const int width = 24, filled = int(share * width);
     line = QStringLiteral("[%1%2] ").arg(QString(filled, u'#'), QString(width - filled, u'-'));
   }
-  line += QStringLiteral("%1% %2/%3 bytes  %4 lines  %5 lines/s")
+  line += tr("%1% %2/%3 bytes  %4 lines  %5 lines/s")
               .arg(int(share * 100), 3)
               .arg(s.sentBytes)
               .arg(s.fileBytes)
               .arg(s.linesSent)
               .arg(rate, 0, 'f', 1);
-  if (share > 0 && share < 1) line += QStringLiteral("  %1 s left").arg(qint64(seconds * (1 - share) / share));
+  if (share > 0 && share < 1) line += tr("  %1 s left").arg(qint64(seconds * (1 - share) / share));
   return who + line;
 }
 

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -12,6 +14,11 @@ int main(int argc, char** argv) {
     if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
   });
   QCoreApplication app(argc, argv);
+  // The program's own messages in the user's language where there is a
+  // translation (Japanese); the transfer's status texts are Japanese anyway.
+  QTranslator translator;
+  if (translator.load(QLocale(), QStringLiteral("korima-send"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+    QCoreApplication::installTranslator(&translator);
   // The descriptors themselves, unbuffered: each JSON object and status line
   // reaches a pipe as it is written, not when the program ends.
   QFile out, err;

@@ -654,6 +654,54 @@ class TestSend : public QObject {
     QVERIFY(completed >= 12);
   }
 
+  // Its own lines in Japanese under a Japanese locale (LANG or LANGUAGE),
+  // in English otherwise; the transfer's status texts are the same in both.
+  void languages_data() {
+    QTest::addColumn<QStringList>("env");
+    QTest::addColumn<bool>("japanese");
+    QTest::newRow("LANG=ja_JP.UTF-8") << QStringList{"LANG=ja_JP.UTF-8"} << true;
+    QTest::newRow("LANGUAGE=ja") << QStringList{"LANG=C.UTF-8", "LANGUAGE=ja"} << true;
+    QTest::newRow("LANG=C.UTF-8") << QStringList{"LANG=C.UTF-8"} << false;
+    QTest::newRow("LANG=en_US.UTF-8") << QStringList{"LANG=en_US.UTF-8"} << false;
+  }
+  void languages() {
+    QFETCH(QStringList, env);
+    QFETCH(bool, japanese);
+    auto run = [&](const QStringList& args) {
+      QProcess p;
+      QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+      for (const char* v : {"LANG", "LANGUAGE", "LC_ALL", "LC_MESSAGES"}) e.remove(v);
+      for (const QString& v : env) e.insert(v.section('=', 0, 0), v.section('=', 1));
+      p.setProcessEnvironment(e);
+      QSignalSpy done(&p, &QProcess::finished);
+      p.start(QStringLiteral(KORIMA_SEND), args);
+      done.wait(30000);  // an event loop: the simulator answers meanwhile
+      return QPair<int, QString>(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
+    };
+    const QString none = dir_.filePath("none.ini");
+    struct Case { QStringList args; int code; const char* ja; const char* en; };
+    const QList<Case> cases = {
+        {{"--help"}, 0, "使い方: korima-send [オプション] ファイル...", "Usage: korima-send [OPTIONS] FILE..."},
+        {{"--port", "abc", "x"}, 2, "--port の値が正しくありません", "bad value for --port"},
+        {{"--frobnicate", "x"}, 2, "オプションの誤り: ", "bad option: "},
+        {{"-q", "--settings", none, "--host", "127.0.0.1", dir_.filePath("missing.csv")}, 3, "読めません: ", "cannot be read: "},
+        {{"-q", "--settings", none, "--host", "127.0.0.1", "--encoding", "utf-8", File("k.csv", "a\r\nb,한\r\n")}, 3,
+         "2 行目 3 文字目: Shift-JIS (CP932) で表せない文字があります", "line 2, column 3: a character that Shift-JIS"},
+    };
+    for (const Case& c : cases) {
+      const auto [code, text] = run(c.args);
+      QCOMPARE(code, c.code);
+      QVERIFY2(text.contains(QString::fromUtf8(japanese ? c.ja : c.en)), qPrintable(text));
+      QVERIFY2(!text.contains(QString::fromUtf8(japanese ? c.en : c.ja)), qPrintable(text));
+    }
+    // A transfer: the window's status texts, whatever the language.
+    StartSim();
+    const auto [code, text] = run(To() << "--progress=lines" << File("l.csv", "a\r\n"));
+    QCOMPARE(code, 0);
+    QVERIFY2(text.contains(QStringLiteral("3ﾊﾞｲﾄ中 0ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ済み\n3ﾊﾞｲﾄ中 3ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了")), qPrintable(text));
+    QCOMPARE(text.contains(QStringLiteral("設定ファイル")), japanese);
+  }
+
   // The program needs no display and links no GUI library.
   void noWindowSystem() {
     QProcess ldd;
