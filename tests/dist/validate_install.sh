@@ -36,6 +36,21 @@ for cmd in korima korima-send korima-terminal-sim; do
     [[ -z $warnings ]] || fail "manual page $cmd: $warnings"
   fi
 done
+for cmd in korima korima-send korima-terminal-sim; do
+  page=$root/share/man/ja/man1/$cmd.1.gz
+  [[ -f $page ]] || fail "no Japanese manual page for $cmd"
+  if command -v man >/dev/null; then
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 "$page" 2>&1 >/dev/null) || true
+    [[ -z $warnings ]] || fail "Japanese manual page $cmd: $warnings"
+    # Found by its name under a Japanese locale, and Japanese when it is.
+    if locale -a | grep -qix 'ja_JP.utf8'; then
+      [[ $(LC_ALL= LANGUAGE= LANG=ja_JP.UTF-8 MANPATH="$root/share/man" man -w "$cmd") == "$page" ]] ||
+        fail "man under LANG=ja_JP.UTF-8 does not find the Japanese page of $cmd"
+    fi
+    [[ $(LC_ALL= LANGUAGE= LANG=C.UTF-8 MANPATH="$root/share/man" man -w "$cmd") == "$root/share/man/man1/$cmd.1.gz" ]] ||
+      fail "man under LANG=C.UTF-8 does not find the English page of $cmd"
+  fi
+done
 zcat "$root/share/man/man1/korima-send.1.gz" | grep -q '^\.SH "EXIT STATUS"' || fail "korima-send.1 has no exit codes"
 [[ -f $root/share/doc/korima/copyright && -f $root/share/doc/korima/changelog.gz ]] || fail "no copyright or changelog"
 grep -q "Korima Developers" "$root/share/doc/korima/copyright" || fail "copyright does not name Korima Developers"
