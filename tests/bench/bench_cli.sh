@@ -5,6 +5,7 @@ set -u
 bench=$1
 fail() { echo "FAIL: $*"; exit 1; }
 "$bench" --help | grep -q "Usage: korima-bench" || fail "--help"
+"$bench" --help | grep -q "README.ja.md" || fail "--help does not say where the Japanese documentation is"
 "$bench" abc 2>/dev/null; [[ $? -eq 2 ]] || fail "a non-numeric line count must exit 2"
 
 scratch=$(mktemp -d)
@@ -22,4 +23,4 @@ for sig in INT TERM; do
   ! pgrep -f "$scratch/" >/dev/null || fail "SIG$sig: the simulator was left running"
   [[ -z $(ls -A "$scratch" | grep -v '^out.txt$') ]] || fail "SIG$sig: left behind: $(ls "$scratch")"
 done
-echo "3 passed, 0 failed"
+echo "4 passed, 0 failed"

@@ -38,20 +38,28 @@ send::TickFactory Fast(int ms = 0) {
   return [ms](QObject* parent) { return new platform::TimerTicks(ms, parent); };
 }
 
+// korima-send in this process, writing into buffers, for tests that act on it while it runs.
+struct Live {
+  explicit Live(const QStringList& args, send::TickFactory ticks = Fast(), bool terminal = false)
+      : sender(QStringList{"korima-send"} + args, out, err, terminal, std::move(ticks)) {
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+  }
+  QBuffer out, err;
+  Sender sender;
+  QSignalSpy finished{&sender, &Sender::Finished};
+};
+
 // Runs korima-send in this process with a fast tick source.
 Run Send(const QStringList& args, bool terminal = false) {
-  QBuffer out, err;
-  out.open(QIODevice::WriteOnly);
-  err.open(QIODevice::WriteOnly);
   Run r;
   {
-    Sender sender(QStringList{"korima-send"} + args, out, err, terminal, Fast());
-    QSignalSpy finished(&sender, &Sender::Finished);
-    if (auto code = sender.Start()) r.code = *code;
-    else if (finished.wait(30000)) r.code = finished.first().first().toInt();
+    Live live(args, Fast(), terminal);
+    if (auto code = live.sender.Start()) r.code = *code;
+    else if (live.finished.wait(30000)) r.code = live.finished.first().first().toInt();
+    r.out = live.out.data();
+    r.err = live.err.data();
   }
-  r.out = out.data();
-  r.err = err.data();
   return r;
 }
 
@@ -365,11 +373,10 @@ class TestSend : public QObject {
     o.silentMaster = 2;  // time for the file to change
     StartSim(o);
     const QString f = File("c.csv", "商品\r\n棚\r\n");
-    QBuffer out, err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    Sender sender(QStringList{"korima-send"} << To() << "--json" << f, out, err, false, Fast());
-    QSignalSpy finished(&sender, &Sender::Finished);
+    Live live(To() << "--json" << f, Fast());
+    Sender& sender = live.sender;
+    QSignalSpy& finished = live.finished;
+    QBuffer& out = live.out;
     QVERIFY(!sender.Start());
     QVERIFY(WriteAll(f, "商品\r\nab\xff\r\n"));
     QVERIFY(finished.wait(30000));
@@ -385,11 +392,10 @@ class TestSend : public QObject {
   void signalAfterTheLastFile() {
     StartSim();
     const QString f = File("l.csv", "a\r\n");
-    QBuffer out, err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    Sender sender(QStringList{"korima-send"} << To() << "--json" << f, out, err, false, Fast());
-    QSignalSpy finished(&sender, &Sender::Finished);
+    Live live(To() << "--json" << f, Fast());
+    Sender& sender = live.sender;
+    QSignalSpy& finished = live.finished;
+    QBuffer& out = live.out;
     QVERIFY(!sender.Start());
     QObject::connect(&sender.DownloadOf(0), &link::Download::Ended, &sender, [&] { sender.Interrupt(); });
     QVERIFY(finished.wait(10000));
@@ -398,11 +404,9 @@ class TestSend : public QObject {
 
     // Between two files, the second is never started: the run was cut short.
     const QString g = File("m.csv", "b\r\n");
-    QBuffer out2, err2;
-    out2.open(QIODevice::WriteOnly);
-    err2.open(QIODevice::WriteOnly);
-    Sender two(QStringList{"korima-send"} << To() << f << g, out2, err2, false, Fast());
-    QSignalSpy finished2(&two, &Sender::Finished);
+    Live second(To() << f << g);
+    Sender& two = second.sender;
+    QSignalSpy& finished2 = second.finished;
     QVERIFY(!two.Start());
     QObject::connect(&two.DownloadOf(0), &link::Download::Ended, &two, [&] { two.Interrupt(); });
     QVERIFY(finished2.wait(10000));
@@ -550,11 +554,10 @@ class TestSend : public QObject {
     QFETCH(bool, cutOff);
     StartSim();
     const QString f = File("r.csv", "a\r\nb\r\n");
-    QBuffer out, err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    Sender sender(QStringList{"korima-send"} << To() << "--repeat" << "--json" << f, out, err, false, Fast(1));
-    QSignalSpy finished(&sender, &Sender::Finished);
+    Live live(To() << "--repeat" << "--json" << f, Fast(1));
+    Sender& sender = live.sender;
+    QSignalSpy& finished = live.finished;
+    QBuffer& out = live.out;
     int completed = 0;
     QObject::connect(sim_.get(), &TerminalSimulator::Completed, sim_.get(), [&] {
       if (++completed == 2) {
@@ -633,17 +636,11 @@ class TestSend : public QObject {
     int completed = 0;
     for (int i = 0; i < 24; ++i) {
       StartSim();
-      QBuffer out, err;
-      out.open(QIODevice::WriteOnly);
-      err.open(QIODevice::WriteOnly);
-      int code = -1;
-      {
-        Sender sender(QStringList{"korima-send"} << To() << "--connect-timeout" << "3" << f, out, err, false, Fast(1));  // a reply wait of 100 ms
-        QSignalSpy finished(&sender, &Sender::Finished);
-        QVERIFY(!sender.Start());
-        QVERIFY(finished.wait(120000));
-        code = finished.first().first().toInt();
-      }
+      Live live(To() << "--connect-timeout" << "3" << f, Fast(1));  // a reply wait of 100 ms
+      QVERIFY(!live.sender.Start());
+      QVERIFY(live.finished.wait(120000));
+      const int code = live.finished.first().first().toInt();
+      const QBuffer& err = live.err;
       if (code == 0) {
         ++completed;
         QCOMPARE(Stored(), content);

@@ -10,6 +10,7 @@ work=$(mktemp -d)
 pid=
 trap '[[ -n $pid ]] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 
+"$sim" --help | grep -q "README.ja.md" || fail "--help does not say where the Japanese documentation is"
 "$sim" --cradles 2 --out "$work/received.out" 2>/dev/null; [[ $? -eq 2 ]] || fail "--out without %n must exit 2"
 "$sim" --cradles 2 --bel 1@3 2>/dev/null; [[ $? -eq 2 ]] || fail "a fault for a cradle that is not there must exit 2"
 
