@@ -6,7 +6,6 @@
 #include "desktop/Charset.h"
 #include "desktop/Placement.h"
 #include "link/Wording.h"
-#include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
 #include "platform/TextFiles.h"
@@ -124,10 +123,8 @@ void frmMain::StartDownload() {
 // chooses. False when the transfer is cancelled.
 bool frmMain::AskAboutUtf8(const QString& path, link::LineConversion& conversion) {
   conversion = link::LineConversion::None;
-  platform::files::InputFile file;
-  QByteArray head;
-  if (!file.Open(path) || !file.ReadHead(platform::kUtf8SniffBytes, head)) return true;  // the download says why
-  if (!platform::LooksLikeUtf8(head, file.Eof())) return true;
+  bool utf8 = false;
+  if (!platform::files::IsUtf8File(path, utf8) || !utf8) return true;  // an unreadable file: the download says why
   const int answer = platform::MsgBox(
       QStringLiteral("<") + path + QStringLiteral(">\r\nこのﾌｧｲﾙはUTF-8で書かれています。\r\n") +
           QStringLiteral("Shift-JISに変換して送信しますか？\r\n(いいえ: 変換せずにそのまま送信します)"),

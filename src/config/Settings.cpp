@@ -59,10 +59,10 @@ SettingsFileState LoadSettingsFile(const QString& path, SettingsRecord& into) {
 void ReadSettings(const MainWindowHooks& main) {
   switch (LoadSettingsFile(Settings.SettingsPath, Settings)) {
     case SettingsFileState::Missing:
-      InitSettingsFile(QStringLiteral("ﾌｧｲﾙなし"), main);
+      InitSettingsFile(QStringLiteral("ﾌｧｲﾙなし"));
       return;
     case SettingsFileState::Invalid:
-      InitSettingsFile(QStringLiteral("ﾌｧｲﾙ不正"), main);
+      InitSettingsFile(QStringLiteral("ﾌｧｲﾙ不正"));
       break;
     case SettingsFileState::Valid:
     case SettingsFileState::BadParameter:
@@ -70,7 +70,7 @@ void ReadSettings(const MainWindowHooks& main) {
   }
 
   if (Settings.StartUpSize < 0 || Settings.StartUpSize > 1)
-    InitSettingsFile(QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"), main);
+    InitSettingsFile(QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"));
 
   if (!platform::ChDir(Settings.WorkFolder)) {
     platform::MsgBox(QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"),
@@ -81,7 +81,7 @@ void ReadSettings(const MainWindowHooks& main) {
   }
 }
 
-void InitSettingsFile(const QString& reason, const MainWindowHooks& main) {
+void InitSettingsFile(const QString& reason) {
   namespace files = platform::files;
   platform::MsgBox(QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason + QStringLiteral("\r\n") +
                        QStringLiteral("INIﾌｧｲﾙを初期化します\r\n") +

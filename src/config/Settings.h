@@ -44,7 +44,7 @@ enum class SettingsFileState { Valid, Missing, Invalid, BadParameter };
 SettingsFileState LoadSettingsFile(const QString& path, SettingsRecord& into);
 
 void ReadSettings(const MainWindowHooks& main);
-void InitSettingsFile(const QString& reason, const MainWindowHooks& main);
+void InitSettingsFile(const QString& reason);
 void SaveSettings(const SettingsValues& values, const MainWindowHooks& main);
 // The first of the documents folder, the home folder and the root folder
 // that exists and that the settings file can hold.

@@ -3,6 +3,7 @@
 #include "CheckSum.h"
 #include "Endpoint.h"
 #include "platform/Cp932.h"
+#include "platform/Errors.h"
 #include "platform/Net.h"
 #include "platform/TextFiles.h"
 #include "platform/Ticks.h"
@@ -12,7 +13,6 @@
 #include <QNetworkInterface>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <iterator>
 
@@ -53,9 +53,30 @@ bool IsBroadcast(const QHostAddress& address) {
   return false;
 }
 
-QString OsErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
 }  // namespace
+
+bool PrepareLine(const QByteArray& line, bool firstLine, LineConversion conversion, QByteArray& out,
+                 FileProblem& problem, qint64& detail) {
+  problem = FileProblem::None;
+  detail = 0;
+  out = line;
+  if (conversion == LineConversion::Utf8ToCp932) {
+    const QByteArray utf8 = firstLine && line.startsWith(platform::kUtf8Bom) ? line.mid(3) : line;
+    qsizetype column = 0;
+    bool invalid = false;
+    if (!platform::Utf8ToCp932(utf8, out, column, invalid)) {
+      problem = invalid ? FileProblem::NotUtf8 : FileProblem::Unconvertible;
+      detail = column;
+      return false;
+    }
+  }
+  if (out.size() > kLongestLine) {
+    problem = FileProblem::TooLong;
+    detail = out.size();
+    return false;
+  }
+  return true;
+}
 
 const char* OutcomeName(Outcome outcome) {
   switch (outcome) {
@@ -153,7 +174,7 @@ Task<> Download::Run() {
     if (result_.fileBytes <= 0) {
       result_.fileProblem = FileProblem::Empty;
       result_.error = info.exists() ? ENODATA : ENOENT;
-      result_.errorText = OsErrorText(result_.error);
+      result_.errorText = platform::OsErrorText(result_.error);
       Fail(Outcome::FileError);
     }
     if (!OpenSocket()) throw Failed{};
@@ -232,7 +253,16 @@ Task<> Download::SendLines() {
     // A title line is not sent, yet counts as acknowledged: the first packet still carries "0".
     const bool titleLine = options_.titleLine > 0 && lineNo == 1;
     QByteArray data;
-    if (!PrepareLine(line, titleLine ? 0 : lineNo, data)) Fail(Outcome::FileError);
+    FileProblem problem = FileProblem::None;
+    qint64 detail = 0;
+    if (!PrepareLine(line, lineNo == 1, options_.conversion, data, problem, detail)) {
+      if (!titleLine) {
+        result_.fileProblem = problem;
+        (problem == FileProblem::TooLong ? result_.lineBytes : result_.column) = detail;
+        Fail(Outcome::FileError);
+      }
+      if (problem != FileProblem::TooLong) data = line;  // never sent: only its length counts
+    }
     if (!titleLine) {
       result_.phase = Phase::Sending;
       const QByteArray packet = FramePacket(data, sep) + '\r';
@@ -293,13 +323,13 @@ void Download::FailSocket(SocketStep step, int error, const QString& text) {
 bool Download::OpenSocket() {
   quint16 local = 0;
   if (!ParsePort(options_.localPort, 0, 65535, local)) {
-    FailSocket(SocketStep::LocalPort, EINVAL, OsErrorText(EINVAL));
+    FailSocket(SocketStep::LocalPort, EINVAL, platform::OsErrorText(EINVAL));
     return false;
   }
   int error = 0;
   endpoint_ = Endpoint::Acquire(local, error);
   if (!endpoint_) {
-    FailSocket(SocketStep::Bind, error, OsErrorText(error));
+    FailSocket(SocketStep::Bind, error, platform::OsErrorText(error));
     return false;
   }
   // A literal address needs no lookup; a name is looked up once the waiting text shows.
@@ -307,7 +337,7 @@ bool Download::OpenSocket() {
   if (!remote_.setAddress(options_.remoteHost.trimmed()) || remote_.protocol() != QAbstractSocket::IPv4Protocol)
     remote_.clear();
   if (!ParsePort(options_.remotePort, 1, 65535, remotePort_)) {
-    FailSocket(SocketStep::RemotePort, EINVAL, OsErrorText(EINVAL));
+    FailSocket(SocketStep::RemotePort, EINVAL, platform::OsErrorText(EINVAL));
     return false;
   }
   endpoint_->Attach(this);
@@ -319,7 +349,7 @@ bool Download::OpenSocket() {
 Task<> Download::Resolve(const QString& host) {
   bool done = false;
   if (host.isEmpty()) {
-    FailSocket(SocketStep::Lookup, EDESTADDRREQ, OsErrorText(EDESTADDRREQ));
+    FailSocket(SocketStep::Lookup, EDESTADDRREQ, platform::OsErrorText(EDESTADDRREQ));
     throw Failed{};
   }
   lookup_ = platform::net::LookUpHost(host, [this, host, &done](const platform::net::LookupResult& r) {
@@ -338,35 +368,9 @@ Task<> Download::Resolve(const QString& host) {
 // a reply to a datagram that never left helps nobody.
 void Download::Send(const QByteArray& datagram) {
   if (const int e = endpoint_->Send(datagram, remote_, remotePort_)) {
-    FailSocket(SocketStep::Send, e, OsErrorText(e));
+    FailSocket(SocketStep::Send, e, platform::OsErrorText(e));
     throw Failed{};
   }
-}
-
-// The line as it goes into the packet: converted where asked, and short
-// enough for one datagram. `lineNo` 0 is a title line, which is never sent.
-bool Download::PrepareLine(const QByteArray& line, qint64 lineNo, QByteArray& out) {
-  out = line;
-  if (options_.conversion == LineConversion::Utf8ToCp932) {
-    const QByteArray utf8 = lineNo <= 1 && line.startsWith(platform::kUtf8Bom) ? line.mid(3) : line;
-    qsizetype column = 0;
-    bool invalid = false;
-    if (!platform::Utf8ToCp932(utf8, out, column, invalid)) {
-      if (lineNo == 0) {  // not sent: only its length counts
-        out = line;
-        return true;
-      }
-      result_.fileProblem = invalid ? FileProblem::NotUtf8 : FileProblem::Unconvertible;
-      result_.column = column;
-      return false;
-    }
-  }
-  if (lineNo > 0 && out.size() > kLongestLine) {
-    result_.fileProblem = FileProblem::TooLong;
-    result_.lineBytes = out.size();
-    return false;
-  }
-  return true;
 }
 
 void Download::WrapUp() {

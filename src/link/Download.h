@@ -56,6 +56,13 @@ const char* OutcomeName(Outcome outcome);
 enum class Phase { Preparing, Connecting, Opening, Reading, Sending, Ending };
 // What was wrong with the file, for a FileError.
 enum class FileProblem { None, Empty, Open, Read, NotUtf8, Unconvertible, TooLong, Internal };
+// A line as it goes into a packet: converted where asked (line 1 without its
+// byte-order mark), and short enough for one datagram. False when it can't
+// go: `problem` says why, `detail` holds the character column (NotUtf8,
+// Unconvertible) or the bytes once converted (TooLong).
+bool PrepareLine(const QByteArray& line, bool firstLine, LineConversion conversion, QByteArray& out,
+                 FileProblem& problem, qint64& detail);
+
 // Which step a socket error came from.
 enum class SocketStep { None, LocalPort, Bind, RemotePort, Lookup, Send };
 
@@ -127,7 +134,6 @@ class Download : public QObject {
   Task<> WaitTicks(qint16 count);
   bool OpenSocket();
   void Send(const QByteArray& datagram);
-  bool PrepareLine(const QByteArray& line, qint64 lineNo, QByteArray& out);
   void Fail(Outcome outcome);
   void FailSocket(SocketStep step, int error, const QString& text);
   void WrapUp();

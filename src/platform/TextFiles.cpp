@@ -231,6 +231,15 @@ bool OutputFile::Commit() {
   return ok;
 }
 
+bool IsUtf8File(const QString& path, bool& utf8) {
+  utf8 = false;
+  InputFile file;
+  QByteArray head;
+  if (!file.Open(path) || !file.ReadHead(kUtf8SniffBytes, head)) return false;
+  utf8 = LooksLikeUtf8(head, file.Eof());
+  return true;
+}
+
 // ---- the pure halves ------------------------------------------------------------
 
 bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields) {

@@ -85,6 +85,11 @@ class OutputFile {
   QByteArray old_, pending_;
 };
 
+// Whether the file at `path` is UTF-8 by LooksLikeUtf8's rule (Cp932.h),
+// from its first kUtf8SniffBytes. False, with the error state set, when it
+// can't be read.
+bool IsUtf8File(const QString& path, bool& utf8);
+
 // The pure halves of InputFields / WriteFields.
 bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields);
 // False (with the error state set) when a text can't be written so that it reads back the same.

@@ -353,29 +353,25 @@ std::optional<int> Sender::CheckFiles() {
     if (info.size() == 0) return fail(platform::OsErrorText(platform::NoDataError()) + tr(" (empty file)"));
     bool convert = encoding_ == Encoding::Utf8;
     if (encoding_ == Encoding::Auto) {
-      QByteArray head;
-      if (!in.ReadHead(platform::kUtf8SniffBytes, head)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
-      convert = platform::LooksLikeUtf8(head, in.Eof());
+      if (!platform::files::IsUtf8File(name, convert)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
       if (convert && !quiet_) Say(kProgram + QStringLiteral(": ") + name + tr(": UTF-8: converted to Shift-JIS (CP932)"));
-      if (convert && !in.Open(name)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
     }
     conversions_ << (convert ? link::LineConversion::Utf8ToCp932 : link::LineConversion::None);
     if (!convert) continue;
-    QByteArray line;
+    QByteArray line, cp932;
     for (qint64 lineNo = 1; !in.Eof(); ++lineNo) {
       if (!in.LineInput(line)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
-      if (lineNo == 1 && line.startsWith(platform::kUtf8Bom)) line.remove(0, 3);
       if (lineNo == 1 && titleLineSetting_ > 0) continue;  // a title line is never sent
-      QByteArray cp932;
-      qsizetype column = 0;
-      bool invalid = false;
-      if (!platform::Utf8ToCp932(line, cp932, column, invalid))
-        return fail(tr("line %1, column %2: %3").arg(lineNo).arg(column)
-                        .arg(invalid ? tr("not valid UTF-8")
-                                     : tr("a character that Shift-JIS (CP932) cannot represent")));
-      if (cp932.size() > link::kLongestLine)
+      link::FileProblem problem = link::FileProblem::None;
+      qint64 detail = 0;
+      if (link::PrepareLine(line, lineNo == 1, link::LineConversion::Utf8ToCp932, cp932, problem, detail)) continue;
+      if (problem == link::FileProblem::TooLong)
         return fail(tr("line %1: %2 bytes, longer than one datagram carries (%3)")
-                        .arg(lineNo).arg(cp932.size()).arg(link::kLongestLine));
+                        .arg(lineNo).arg(detail).arg(link::kLongestLine));
+      return fail(tr("line %1, column %2: %3").arg(lineNo).arg(detail)
+                      .arg(problem == link::FileProblem::NotUtf8
+                               ? tr("not valid UTF-8")
+                               : tr("a character that Shift-JIS (CP932) cannot represent")));
     }
   }
   return std::nullopt;

@@ -374,16 +374,13 @@ class TestSend : public QObject {
     StartSim(o);
     const QString f = File("c.csv", "商品\r\n棚\r\n");
     Live live(To() << "--json" << f, Fast());
-    Sender& sender = live.sender;
-    QSignalSpy& finished = live.finished;
-    QBuffer& out = live.out;
-    QVERIFY(!sender.Start());
+    QVERIFY(!live.sender.Start());
     QVERIFY(WriteAll(f, "商品\r\nab\xff\r\n"));
-    QVERIFY(finished.wait(30000));
-    QCOMPARE(finished.first().first().toInt(), 3);
+    QVERIFY(live.finished.wait(30000));
+    QCOMPARE(live.finished.first().first().toInt(), 3);
     QCOMPARE(sim_->Lines(), QList<QByteArray>{"\x8f\xa4\x95\x69"});
     QVERIFY(!sim_->Received().contains("END\r"));
-    const QJsonObject j = QJsonDocument::fromJson(out.data().split('\n').first()).object();
+    const QJsonObject j = QJsonDocument::fromJson(live.out.data().split('\n').first()).object();
     QCOMPARE(j["outcome"].toString(), QStringLiteral("file_error"));
     QCOMPARE(j["status"].toString(), QStringLiteral("ﾚｺｰﾄﾞ2:3文字目 UTF-8として読めないﾊﾞｲﾄがあります"));
   }
@@ -393,24 +390,20 @@ class TestSend : public QObject {
     StartSim();
     const QString f = File("l.csv", "a\r\n");
     Live live(To() << "--json" << f, Fast());
-    Sender& sender = live.sender;
-    QSignalSpy& finished = live.finished;
-    QBuffer& out = live.out;
-    QVERIFY(!sender.Start());
-    QObject::connect(&sender.DownloadOf(0), &link::Download::Ended, &sender, [&] { sender.Interrupt(); });
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(finished.first().first().toInt(), 0);
-    QCOMPARE(QJsonDocument::fromJson(out.data()).object()["outcome"].toString(), QStringLiteral("complete"));
+    QVERIFY(!live.sender.Start());
+    QObject::connect(&live.sender.DownloadOf(0), &link::Download::Ended, &live.sender, [&] { live.sender.Interrupt(); });
+    QVERIFY(live.finished.wait(10000));
+    QCOMPARE(live.finished.first().first().toInt(), 0);
+    QCOMPARE(QJsonDocument::fromJson(live.out.data()).object()["outcome"].toString(), QStringLiteral("complete"));
 
     // Between two files, the second is never started: the run was cut short.
     const QString g = File("m.csv", "b\r\n");
     Live second(To() << f << g);
-    Sender& two = second.sender;
-    QSignalSpy& finished2 = second.finished;
-    QVERIFY(!two.Start());
-    QObject::connect(&two.DownloadOf(0), &link::Download::Ended, &two, [&] { two.Interrupt(); });
-    QVERIFY(finished2.wait(10000));
-    QCOMPARE(finished2.first().first().toInt(), 130);
+    QVERIFY(!second.sender.Start());
+    QObject::connect(&second.sender.DownloadOf(0), &link::Download::Ended, &second.sender,
+                     [&] { second.sender.Interrupt(); });
+    QVERIFY(second.finished.wait(10000));
+    QCOMPARE(second.finished.first().first().toInt(), 130);
     QCOMPARE(Stored(), QByteArray("a\r\n"));
   }
 
@@ -555,9 +548,6 @@ class TestSend : public QObject {
     StartSim();
     const QString f = File("r.csv", "a\r\nb\r\n");
     Live live(To() << "--repeat" << "--json" << f, Fast(1));
-    Sender& sender = live.sender;
-    QSignalSpy& finished = live.finished;
-    QBuffer& out = live.out;
     int completed = 0;
     QObject::connect(sim_.get(), &TerminalSimulator::Completed, sim_.get(), [&] {
       if (++completed == 2) {
@@ -565,14 +555,14 @@ class TestSend : public QObject {
         else sim_->Options().silentMaster = 1000000;         // no third terminal comes
       }
     });
-    QVERIFY(!sender.Start());
+    QVERIFY(!live.sender.Start());
     QTRY_VERIFY(cutOff ? sim_->Stats().silences >= 1 : sim_->Stats().masters >= 1 && completed == 2 &&
                                                            sim_->Options().silentMaster < 1000000);
-    QVERIFY(finished.isEmpty());
-    sender.Interrupt();
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(finished.first().first().toInt(), cutOff ? 130 : 0);
-    const QList<QJsonObject> json = JsonLines(out.data());
+    QVERIFY(live.finished.isEmpty());
+    live.sender.Interrupt();
+    QVERIFY(live.finished.wait(10000));
+    QCOMPARE(live.finished.first().first().toInt(), cutOff ? 130 : 0);
+    const QList<QJsonObject> json = JsonLines(live.out.data());
     QCOMPARE(json.size(), cutOff ? 3 : 2);
     if (cutOff) QCOMPARE(json[2]["outcome"].toString(), QStringLiteral("stopped"));
   }
