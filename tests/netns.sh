@@ -6,7 +6,7 @@
 #   no-dns      the name server's address has nobody listening: lookups fail at once
 #   refuse      the firewall refuses UDP to 127.0.0.2 (sendto fails with EPERM)
 #   faults      the firewall loses 10% of UDP on loopback and duplicates 10%
-# Usage: netns.sh WORLD TEST_BINARY FUNCTION
+# Usage: netns.sh WORLD TEST_BINARY "FUNCTION..."
 set -u
 world=$1
 test_binary=$2
@@ -53,7 +53,7 @@ time.sleep(120)
     *) echo "unknown world $world"; exit 2 ;;
   esac
   rc=0
-  KORIMA_NETNS=$world "$2" "$3" || rc=$?
+  KORIMA_NETNS=$world "$2" $3 || rc=$?
   [[ -n $stub ]] && kill $stub
   exit $rc
 ' bash "$world" "$test_binary" "$function"

@@ -22,7 +22,7 @@ namespace korima::app {
 
 using config::Settings;
 
-frmMain::frmMain(platform::TickSource* ticks, QWidget* parent)
+frmMain::frmMain(link::LinkServices services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::frmMain>()) {
   ui_->setupUi(this);
   desktop::MakeFixedMainWindow(this);
@@ -30,10 +30,10 @@ frmMain::frmMain(platform::TickSource* ticks, QWidget* parent)
   ui_->Status_0->setVisible(false);
   ui_->Status_1->setVisible(false);
   ui_->File1->SetPattern(QStringLiteral("*.csv;*.txt"));
-  download_ = new link::Download(ticks, this);
-  status_ = new link::StatusReport(this);
+  download_ = new link::Download(services, this);
+  status_ = new StatusReport(this);
   status_->Follow(*download_);
-  connect(status_, &link::StatusReport::Changed, this, [this](const QString& text) {
+  connect(status_, &StatusReport::Changed, this, [this](const QString& text) {
     ui_->lblStatus->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   });
   connect(download_, &link::Download::Connected, this, [this] {

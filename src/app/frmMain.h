@@ -4,7 +4,7 @@
 // the about box.
 #include "config/Settings.h"
 #include "link/Download.h"
-#include "link/StatusReport.h"
+#include "StatusReport.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -12,9 +12,6 @@
 
 namespace Ui {
 class frmMain;
-}
-namespace platform {
-class TickSource;
 }
 namespace korima::config {
 class frmSetting;
@@ -30,7 +27,7 @@ class frmMain : public QWidget {
  public:
   enum class CommState { Idle, Communicating };
 
-  explicit frmMain(platform::TickSource* ticks = nullptr, QWidget* parent = nullptr);
+  explicit frmMain(link::LinkServices services = link::ProgramServices(), QWidget* parent = nullptr);
   ~frmMain() override;
 
   void Form_Load();
@@ -50,7 +47,7 @@ class frmMain : public QWidget {
   bool Communicating() const { return communicating_; }
   link::Download& Download() { return *download_; }
   QString StatusText() const { return status_->Text(); }
-  link::StatusReport& Status() { return *status_; }
+  StatusReport& Status() { return *status_; }
   Ui::frmMain& Form() { return *ui_; }
   config::MainWindowHooks Hooks();
   config::frmSetting* SettingDialog() const;
@@ -70,7 +67,7 @@ class frmMain : public QWidget {
 
   std::unique_ptr<Ui::frmMain> ui_;
   link::Download* download_ = nullptr;
-  link::StatusReport* status_ = nullptr;
+  StatusReport* status_ = nullptr;
   bool communicating_ = false;
   bool hourglass_ = false;
   qint64 progressMax_ = 0;

@@ -3,11 +3,14 @@
 // terminal answers, one framed packet per line, "END". It is configured by a
 // value when it starts and ends with a result value; it reads no global and
 // shows nothing itself. Many downloads can run in one process: they share the
-// UDP endpoint of their local port, which hands each one its cradle's replies.
-#include <QHostAddress>
+// endpoint of their local port, which hands each one its cradle's replies.
+#include "Endpoint.h"
+#include "Result.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <limits>
 #include <memory>
 #ifndef Q_MOC_RUN  // moc can't read the standard library's concepts
 #include "Task.h"
@@ -16,7 +19,7 @@
 #endif
 
 namespace platform {
-class TickSource;
+class TickClock;
 namespace net {
 class Lookup;
 }
@@ -24,81 +27,24 @@ class Lookup;
 
 namespace korima::link {
 
-class Endpoint;
-
-// Lines travel as the file's bytes, or converted from UTF-8 to CP932.
-enum class LineConversion { None, Utf8ToCp932 };
-
-// The longest line one datagram carries: 65,507 bytes of UDP payload less
-// the six bytes of the frame.
-inline constexpr qsizetype kLongestLine = 65507 - 6;
-// The tick counts of the protocol, at 10 ms a tick.
-inline constexpr int kTicksPerSecond = 100;
-
-struct DownloadOptions {
-  QString filePath;
-  QString localPort;   // as typed: decimal text, blanks around allowed
-  QString remoteHost;  // an IPv4 address or a host name
-  QString remotePort;
-  qint16 titleLine = 0;          // above 0: line 1 is a title and is not sent
-  qint64 connectTimeoutTicks = 0;  // 0: "MASTER" until stopped
-  LineConversion conversion = LineConversion::None;
+// What downloads run on: a network and a clock. The program's are real UDP
+// and 10 ms ticks; tests pass an in-memory network and a clock of their own.
+struct LinkServices {
+  EndpointPool* endpoints;
+  platform::TickClock* clock;
 };
-
-// The reply word a datagram carries, or empty: a reply is one of "ACK",
-// "NAK", "BEL" and "FUL" followed by CR and nothing else.
-QByteArray ReplyWord(const QByteArray& datagram);
-
-enum class Outcome { None, Complete, Nak, NoReply, Bel, Ful, FileError, SocketError, Stopped };
-const char* OutcomeName(Outcome outcome);
-
-// Where a download ended.
-enum class Phase { Preparing, Connecting, Opening, Reading, Sending, Ending };
-// What was wrong with the file, for a FileError.
-enum class FileProblem { None, Empty, Open, Read, NotUtf8, Unconvertible, TooLong, Internal };
-// A line as it goes into a packet: converted where asked (line 1 without its
-// byte-order mark), and short enough for one datagram. False when it can't
-// go: `problem` says why, `detail` holds the character column (NotUtf8,
-// Unconvertible) or the bytes once converted (TooLong).
-bool PrepareLine(const QByteArray& line, bool firstLine, LineConversion conversion, QByteArray& out,
-                 FileProblem& problem, qint64& detail);
-
-// Which step a socket error came from.
-enum class SocketStep { None, LocalPort, Bind, RemotePort, Lookup, Send };
-
-struct DownloadResult {
-  Outcome outcome = Outcome::None;
-  Phase phase = Phase::Preparing;
-  QString filePath;
-  qint64 lineNo = 0;     // the line it ended at, counted from 1 with a title line
-  FileProblem fileProblem = FileProblem::None;
-  qint64 column = 0;     // NotUtf8, Unconvertible: the character column in the line
-  qint64 lineBytes = 0;  // TooLong: the line's bytes once converted
-  SocketStep socketStep = SocketStep::None;
-  int error = 0;         // the operating system's or the resolver's error number
-  QString errorText;     // and its text
-
-  qint64 fileBytes = 0;    // the file's size
-  qint64 sentBytes = 0;    // characters of acknowledged lines
-  qint64 linesSent = 0;    // lines the terminal acknowledged (a title line is not sent)
-  qint64 packetsSent = 0;  // data packets put on the wire, repeats included
-  qint64 silentWaits = 0;  // reply waits that ended with nothing received
-  qint64 masters = 0;      // "MASTER" commands sent
-  qint64 connectTicks = 0; // ticks spent waiting for the terminal to answer "MASTER"
-  bool connected = false;  // the terminal answered "MASTER"
-};
+LinkServices ProgramServices();
 
 class Download : public QObject {
   Q_OBJECT
  public:
-  // Without a tick source the download makes the program's own 10 ms timer.
-  explicit Download(platform::TickSource* ticks = nullptr, QObject* parent = nullptr);
+  explicit Download(LinkServices services = ProgramServices(), QObject* parent = nullptr);
   ~Download() override;
 
   // Starts a download; false (and nothing happens) while one still runs.
   bool Start(const DownloadOptions& options);
-  // Ends the running download at once: nothing more is sent, and Ended
-  // follows before this returns. Does nothing once the download is ending.
+  // Ends the running download: nothing more is sent, and Ended follows from
+  // the event loop. Does nothing once the download is ending.
   void Stop();
   bool Running() const { return task_.Valid() && !task_.Done(); }
   // The figures so far; the whole result once Ended has been emitted.
@@ -118,7 +64,7 @@ class Download : public QObject {
   void Ended(const korima::link::DownloadResult& result);
 
  private:
-  friend class Endpoint;
+  static constexpr qint64 kNever = std::numeric_limits<qint64>::max();
   struct Until;
   struct NextPass;
   struct Stopped {};
@@ -128,38 +74,44 @@ class Download : public QObject {
   Task<> Connect();
   Task<> SendLines();
   Task<> Finish();
-  Task<> Resolve(const QString& host);
+  Task<> Resolve();
   Task<> Yield();
-  Task<QByteArray> GetReply(int waits);
-  Task<> WaitTicks(qint16 count);
-  bool OpenSocket();
+  Task<QByteArray> Exchange(const QByteArray& datagram, qint64* sent, int waits, bool ackOnly = false,
+                            qint64 limitNs = kNever);
+  Task<> Pause(qint64 ticks);
+
+  // Every failure ends here: the outcome, then the wrap-up.
+  [[noreturn]] void Fail(Outcome outcome);
+  [[noreturn]] void FailSocket(SocketStep step, int error, const QString& text);
+  [[noreturn]] void FailFile(FileProblem problem, int error = 0, const QString& text = {});
+  void OpenSocket();
+  void Listen();
   void Send(const QByteArray& datagram);
-  void Fail(Outcome outcome);
-  void FailSocket(SocketStep step, int error, const QString& text);
   void WrapUp();
   void Deliver(const QByteArray& datagram);
-  void Tick();
 
-  void Park(std::coroutine_handle<> h, std::function<bool()> ready);
+  void Park(std::coroutine_handle<> h, std::function<bool()> ready, qint64 deadlineNs);
   void Wake();
   void ResumeParked();
+  void CancelAlarm();
 
-  platform::TickSource* ticks_ = nullptr;
+  LinkServices services_;
   DownloadOptions options_;
   DownloadResult result_;
   std::shared_ptr<Endpoint> endpoint_;
+  std::unique_ptr<Endpoint::Listener> listener_;
   std::shared_ptr<platform::net::Lookup> lookup_;
-  QHostAddress remote_;
+  quint32 remote_ = 0;
+  bool haveRemote_ = false;
   quint16 remotePort_ = 0;
-  bool remoteIsBroadcast_ = false;
-  QByteArray reply_;       // the last reply word since the last send; empty: none
-  qint64 waitTicks_ = 0;   // ticks of the current wait
+  QByteArray reply_;  // the last reply word since the last send; empty: none
   bool stopping_ = false;
   bool ending_ = false;
 
   Task<> task_;
   std::coroutine_handle<> parked_;
   std::function<bool()> ready_;
+  quint64 alarm_ = 0;
   bool resumePosted_ = false;
 };
 

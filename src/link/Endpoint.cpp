@@ -1,90 +1,54 @@
 #include "Endpoint.h"
 
-#include "Download.h"
-#include "platform/Net.h"
-
-#include <QMap>
-#include <QNetworkDatagram>
-#include <cerrno>
-
 namespace korima::link {
-namespace {
 
-// The endpoints in use, by the port asked for; an entry goes with its last holder.
-QMap<quint16, std::weak_ptr<Endpoint>>& Endpoints() {
-  static QMap<quint16, std::weak_ptr<Endpoint>> map;
-  return map;
+Endpoint::Listener::~Listener() {
+  if (endpoint_) endpoint_->Forget(this);
 }
 
-int BindError(QAbstractSocket::SocketError error) {
-  switch (error) {
-    case QAbstractSocket::AddressInUseError: return EADDRINUSE;
-    case QAbstractSocket::SocketAccessError: return EACCES;
-    case QAbstractSocket::SocketAddressNotAvailableError: return EADDRNOTAVAIL;
-    case QAbstractSocket::SocketResourceError: return ENOBUFS;
-    case QAbstractSocket::UnsupportedSocketOperationError: return EOPNOTSUPP;
-    default: return EIO;
-  }
-}
-
-}  // namespace
-
-Endpoint::Endpoint(quint16 requested) : requested_(requested) {
+Endpoint::Endpoint(std::unique_ptr<DatagramSocket> socket) : socket_(std::move(socket)) {
   // The one reader of the socket. A second one (say, after each yield) can
-  // drain a datagram whose notification is already queued, after which Qt
-  // stops notifying and replies sit unread.
-  connect(&socket_, &QUdpSocket::readyRead, this, &Endpoint::Read);
+  // drain a datagram whose notification is already queued, after which the
+  // socket stops notifying and replies sit unread.
+  connect(socket_.get(), &DatagramSocket::ReadyRead, this, &Endpoint::Read);
 }
 
 Endpoint::~Endpoint() {
-  auto& map = Endpoints();
-  if (auto it = map.find(requested_); it != map.end() && it->expired()) map.erase(it);
+  for (Entry& e : entries_) e.listener->endpoint_ = nullptr;
 }
 
-std::shared_ptr<Endpoint> Endpoint::Acquire(quint16 port, int& error) {
-  error = 0;
-  auto& map = Endpoints();
-  if (auto existing = map.value(port).lock()) return existing;
-  std::shared_ptr<Endpoint> endpoint(new Endpoint(port));
-  if (!endpoint->socket_.bind(QHostAddress(QHostAddress::AnyIPv4), port)) {
-    error = BindError(endpoint->socket_.error());
-    return nullptr;
-  }
-  map.insert(port, endpoint);
-  return endpoint;
+std::unique_ptr<Endpoint::Listener> Endpoint::Listen(const ReplyKey& key, const QString& name,
+                                                      std::function<void(const QByteArray&)> deliver,
+                                                      std::function<void()> readPass, QString* holder) {
+  // Two downloads to one cradle would take each other's replies: the
+  // terminal's answers to one would acknowledge the other's lines.
+  for (const Entry& e : entries_)
+    if (e.key.address == key.address && e.key.port == key.port) {
+      if (holder) *holder = e.name;
+      return nullptr;
+    }
+  std::unique_ptr<Listener> listener(new Listener(*this));
+  entries_.append({listener.get(), key, name, std::move(deliver), std::move(readPass)});
+  return listener;
 }
 
-int Endpoint::Send(const QByteArray& datagram, const QHostAddress& to, quint16 port) {
-  if (socket_.state() != QAbstractSocket::BoundState) return ENOTCONN;
-  // The kernel's own error, which Qt's socket would fold into a few of its own.
-  return platform::net::SendDatagram(socket_.socketDescriptor(), datagram, to.toIPv4Address(), port);
+void Endpoint::Forget(Listener* listener) {
+  entries_.removeIf([listener](const Entry& e) { return e.listener == listener; });
 }
 
-bool Endpoint::HasPendingDatagrams() {
-  return socket_.state() == QAbstractSocket::BoundState && socket_.hasPendingDatagrams();
-}
-
-void Endpoint::Attach(Download* download) {
-  if (!downloads_.contains(download)) downloads_.append(download);
-}
-
-void Endpoint::Detach(Download* download) { downloads_.removeAll(download); }
-
-// The download whose cradle has this address and port; failing that, the one
-// download that talks to this address (a cradle may answer from another
-// port), or to a broadcast address.
-Download* Endpoint::Route(const QHostAddress& from, quint16 port) const {
-  Download* byAddress = nullptr;
+// The cradle with this address and port; failing that, the one cradle at
+// this address (a cradle may answer from another port), or a broadcast one.
+const Endpoint::Entry* Endpoint::Route(quint32 from, quint16 port) const {
+  const Entry* byAddress = nullptr;
   int sameAddress = 0;
-  Download* broadcast = nullptr;
-  for (Download* d : downloads_) {
-    if (d->remote_.isNull()) continue;
-    if (d->remote_.isEqual(from, QHostAddress::TolerantConversion)) {
-      if (d->remotePort_ == port) return d;
-      byAddress = d;
+  const Entry* broadcast = nullptr;
+  for (const Entry& e : entries_) {
+    if (e.key.address == from) {
+      if (e.key.port == port) return &e;
+      byAddress = &e;
       ++sameAddress;
-    } else if (!broadcast && d->remoteIsBroadcast_) {
-      broadcast = d;
+    } else if (!broadcast && e.key.broadcast) {
+      broadcast = &e;
     }
   }
   if (sameAddress == 1) return byAddress;
@@ -94,14 +58,29 @@ Download* Endpoint::Route(const QHostAddress& from, quint16 port) const {
 void Endpoint::Read() {
   // Bounded, so that a flood can't keep the window from its other events;
   // what is left raises the next notification.
-  for (int n = 0; n < 512 && HasPendingDatagrams(); ++n) {
-    const QNetworkDatagram d = socket_.receiveDatagram();
-    if (!d.isValid()) break;
+  Datagram d;
+  for (int n = 0; n < 512 && socket_->HasPending() && socket_->Receive(d); ++n)
     // A stray reply from another host must not acknowledge a line the terminal never got.
-    if (Download* to = Route(d.senderAddress(), quint16(d.senderPort()))) to->Deliver(d.data());
-  }
+    if (const Entry* to = Route(d.from, d.fromPort)) to->deliver(d.data);
   ++readPasses_;
-  for (Download* d : downloads_) d->Wake();
+  for (qsizetype i = 0; i < entries_.size(); ++i)
+    if (entries_[i].readPass) entries_[i].readPass();
+}
+
+std::shared_ptr<Endpoint> EndpointPool::Acquire(quint16 port, int& error) {
+  error = 0;
+  if (auto existing = endpoints_.value(port).lock()) return existing;
+  auto socket = transport_.Bind(port, error);
+  if (!socket) return nullptr;
+  auto endpoint = std::make_shared<Endpoint>(std::move(socket));
+  endpoints_.removeIf([](auto it) { return it.value().expired(); });
+  endpoints_.insert(port, endpoint);
+  return endpoint;
+}
+
+EndpointPool& EndpointPool::Udp() {
+  static EndpointPool pool(UdpTransport());
+  return pool;
 }
 
 }  // namespace korima::link

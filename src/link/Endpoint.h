@@ -1,47 +1,93 @@
 #pragma once
-// The UDP socket of one local port, shared by every download of the process
+// The socket of one local port, shared by every download of the process
 // that uses that port: each cradle sends its replies to the PC's configured
-// local port, so one socket hears them all. A datagram goes to the download
-// whose cradle sent it; datagrams from anyone else are dropped.
-#include <QHostAddress>
+// local port, so one socket hears them all. A download registers the cradle
+// it wants replies from; a datagram goes to the download whose cradle sent
+// it, and datagrams from anyone else are dropped.
+#include "Transport.h"
+
 #include <QList>
+#include <QMap>
 #include <QObject>
-#include <QUdpSocket>
+#include <QString>
+#include <functional>
 #include <memory>
 
 namespace korima::link {
 
-class Download;
+// Whose replies a download wants: its cradle's address and port, and whether
+// that address is a broadcast one (any cradle may then answer).
+struct ReplyKey {
+  quint32 address = 0;
+  quint16 port = 0;
+  bool broadcast = false;
+};
 
 class Endpoint : public QObject {
   Q_OBJECT
  public:
-  // The endpoint bound to `port` (0: one the system picks, shared likewise),
-  // bound now if no download holds it. Null, with the socket's errno in
-  // `error`, when the port can't be bound.
-  static std::shared_ptr<Endpoint> Acquire(quint16 port, int& error);
+  // Ends the registration when it goes.
+  class Listener {
+   public:
+    ~Listener();
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+   private:
+    friend class Endpoint;
+    explicit Listener(Endpoint& endpoint) : endpoint_(&endpoint) {}
+    Endpoint* endpoint_;
+  };
+
+  explicit Endpoint(std::unique_ptr<DatagramSocket> socket);
   ~Endpoint() override;
 
-  quint16 LocalPort() const { return socket_.localPort(); }
+  quint16 LocalPort() const { return socket_->LocalPort(); }
   // 0, or the errno of the send.
-  int Send(const QByteArray& datagram, const QHostAddress& to, quint16 port);
+  int Send(const QByteArray& datagram, quint32 ipv4, quint16 port) { return socket_->Send(datagram, ipv4, port); }
   // How many times the reader has run: a download that saw datagrams waiting
-  // in the kernel waits for the next pass, so that they count as arrived.
+  // in the socket waits for the next pass, so that they count as arrived.
   quint64 ReadPasses() const { return readPasses_; }
-  bool HasPendingDatagrams();
+  bool HasPendingDatagrams() { return socket_->HasPending(); }
 
-  void Attach(Download* download);
-  void Detach(Download* download);
+  // Replies from `key`'s cradle go to `deliver`; `readPass` runs after each
+  // pass of the reader. Null when another registration already has that
+  // cradle: `holder` then names it.
+  std::unique_ptr<Listener> Listen(const ReplyKey& key, const QString& name,
+                                   std::function<void(const QByteArray&)> deliver, std::function<void()> readPass,
+                                   QString* holder = nullptr);
 
  private:
-  explicit Endpoint(quint16 requested);
+  struct Entry {
+    Listener* listener;
+    ReplyKey key;
+    QString name;
+    std::function<void(const QByteArray&)> deliver;
+    std::function<void()> readPass;
+  };
   void Read();
-  Download* Route(const QHostAddress& from, quint16 port) const;
+  const Entry* Route(quint32 from, quint16 port) const;
+  void Forget(Listener* listener);
 
-  quint16 requested_ = 0;
-  QUdpSocket socket_;
-  QList<Download*> downloads_;
+  std::unique_ptr<DatagramSocket> socket_;
+  QList<Entry> entries_;
   quint64 readPasses_ = 0;
+};
+
+// The endpoints of one transport, by local port: downloads that use the same
+// port share one; it closes with the last of them.
+class EndpointPool {
+ public:
+  explicit EndpointPool(Transport& transport) : transport_(transport) {}
+  // The endpoint of `port` (0: one the system picks, shared likewise), bound
+  // now if no download holds it; null, with the errno, when it can't be.
+  std::shared_ptr<Endpoint> Acquire(quint16 port, int& error);
+  // The program's: real UDP.
+  static EndpointPool& Udp();
+
+ private:
+  Transport& transport_;
+  QMap<quint16, std::weak_ptr<Endpoint>> endpoints_;
 };
 
 }  // namespace korima::link

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include "Result.h"
+
 namespace korima::link::wording {
 namespace {
 
@@ -78,3 +80,22 @@ QString Ending(const DownloadResult& r) {
 }
 
 }  // namespace korima::link::wording
+
+namespace korima::link {
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Complete: return "complete";
+    case Outcome::Nak: return "nak";
+    case Outcome::NoReply: return "no_reply";
+    case Outcome::Bel: return "bel";
+    case Outcome::Ful: return "ful";
+    case Outcome::FileError: return "file_error";
+    case Outcome::SocketError: return "socket_error";
+    case Outcome::Stopped: return "stopped";
+    case Outcome::None: break;
+  }
+  return "none";
+}
+
+}  // namespace korima::link

@@ -2,7 +2,7 @@
 // The status texts of a download, made from its events and its result in
 // this one place, for the window and the console program alike. They are
 // the window's own texts and stay exactly as it shows them.
-#include "Download.h"
+#include "Result.h"
 
 #include <QString>
 
@@ -18,5 +18,11 @@ QString SocketErrorReport(int error, const QString& text);
 // The line that says how a download ended; empty for a stop, whose line the
 // stop button has already shown.
 QString Ending(const DownloadResult& result);
+
+}  // namespace korima::link::wording
+
+namespace korima::link {
+// The outcome's name for machines: JSON, logs.
+const char* OutcomeName(Outcome outcome);
 
 }  // namespace korima::link::wording

@@ -1,16 +1,65 @@
 #include "Ticks.h"
 
+#include <QCoreApplication>
+#include <algorithm>
+
 namespace platform {
 
-TimerTicks::TimerTicks(int intervalMs, QObject* parent) : TickSource(parent) {
-  timer_.setTimerType(Qt::PreciseTimer);
-  timer_.setInterval(intervalMs);
-  connect(&timer_, &QTimer::timeout, this, &TickSource::Tick);
+TickClock::TickClock(qint64 nsPerTick, QObject* parent) : QObject(parent), nsPerTick_(std::max<qint64>(1, nsPerTick)) {}
+
+TickClock::~TickClock() = default;
+
+TickClock::Alarm TickClock::CallAt(qint64 deadlineNs, std::function<void()> due) {
+  const Alarm alarm = next_++;
+  const bool earliest = alarms_.empty() || deadlineNs < alarms_.begin()->first.first;
+  alarms_.emplace(std::make_pair(deadlineNs, alarm), std::move(due));
+  deadlines_.emplace(alarm, deadlineNs);
+  if (earliest) Arm(deadlineNs);
+  return alarm;
 }
 
-void TimerTicks::Start() { timer_.start(); }
-void TimerTicks::Stop() { timer_.stop(); }
-bool TimerTicks::IsRunning() const { return timer_.isActive(); }
-int TimerTicks::IntervalMs() const { return timer_.interval(); }
+void TickClock::Cancel(Alarm alarm) {
+  const auto it = deadlines_.find(alarm);
+  if (it == deadlines_.end()) return;
+  alarms_.erase({it->second, alarm});
+  deadlines_.erase(it);
+  // A timer armed for a cancelled deadline fires once for nothing; cheaper
+  // than re-arming on every reply.
+}
+
+void TickClock::RunDue() {
+  while (!alarms_.empty() && Passed(alarms_.begin()->first.first)) {
+    auto node = alarms_.extract(alarms_.begin());
+    deadlines_.erase(node.key().second);
+    node.mapped()();  // may add or cancel alarms
+  }
+  Rearm();
+}
+
+void TickClock::Rearm() { Arm(alarms_.empty() ? -1 : alarms_.begin()->first.first); }
+
+RealClock::RealClock(qint64 nsPerTick, QObject* parent) : TickClock(nsPerTick, parent) {
+  elapsed_.start();
+  timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);
+  connect(&timer_, &QTimer::timeout, this, &RealClock::RunDue);
+}
+
+void RealClock::Arm(qint64 deadlineNs) {
+  if (deadlineNs < 0) return timer_.stop();
+  // Rounded up: a timer counts whole milliseconds and must not fire early.
+  const qint64 ms = std::max<qint64>(0, (deadlineNs - NowNs() + 999'999) / 1'000'000);
+  timer_.start(int(std::min<qint64>(ms, 24 * 3600 * 1000)));
+}
+
+void ManualClock::AdvanceTo(qint64 ns) {
+  now_ = std::max(now_, ns);
+  RunDue();
+}
+
+TickClock& ProgramClock() {
+  static RealClock* clock = new RealClock(TickClock::kProgramTickNs, QCoreApplication::instance());
+  return *clock;
+}
 
 }  // namespace platform

@@ -6,7 +6,8 @@
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "platform/Process.h"
-#include "platform/Ticks.h"
+#include "link/Lines.h"
+#include "platform/Numbers.h"
 #include "platform/TextFiles.h"
 #include "platform/Version.h"
 
@@ -29,10 +30,9 @@ const QString kProgram = QStringLiteral("korima-send");
 
 // A whole number in [min, max], as typed.
 bool ParseNumber(const QString& text, qint64 min, qint64 max, qint64* value = nullptr) {
-  bool ok = false;
-  const qint64 v = text.trimmed().toLongLong(&ok);
-  if (value) *value = v;
-  return ok && v >= min && v <= max;
+  const auto v = platform::ParseInteger(text, min, max);
+  if (value) *value = v.value_or(0);
+  return v.has_value();
 }
 
 // HOST or HOST:PORT; the host must not be empty nor hold blanks.
@@ -118,8 +118,9 @@ QString UsageText() {
       "With several cradles, the code is that of the first cradle, in the order given, that failed.\n");
 }
 
-Sender::Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal, TickFactory ticks)
-    : args_(arguments), out_(out), err_(err), errIsTerminal_(errIsTerminal), ticks_(std::move(ticks)) {}
+Sender::Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal,
+               link::LinkServices services)
+    : args_(arguments), out_(out), err_(err), errIsTerminal_(errIsTerminal), services_(services) {}
 
 Sender::~Sender() { qDeleteAll(cradles_); }
 
@@ -142,9 +143,7 @@ std::optional<int> Sender::Start() {
   if (auto code = CheckFiles()) return code;
   if (progress_ == Progress::Auto) progress_ = errIsTerminal_ ? Progress::Bar : Progress::Lines;
   for (Cradle* c : cradles_) {
-    platform::TickSource* ticks = ticks_ ? ticks_(nullptr) : nullptr;
-    c->download = new link::Download(ticks, this);
-    if (ticks) ticks->setParent(c->download);  // it goes with its download
+    c->download = new link::Download(services_, this);
     link::Download* d = c->download;
     connect(d, &link::Download::Waiting, this, [this, c] {
       if (!quiet_) SayFor(*c, link::wording::Waiting());

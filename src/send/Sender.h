@@ -13,9 +13,6 @@
 
 class QIODevice;
 
-namespace platform {
-class TickSource;
-}
 
 namespace korima::send {
 
@@ -34,15 +31,13 @@ enum ExitCode {
 int ExitCodeOf(link::Outcome outcome);
 QString UsageText();
 
-// Makes the tick source of each download, which the download then owns;
-// empty: the program's 10 ms timer.
-using TickFactory = std::function<platform::TickSource*(QObject* parent)>;
 
 class Sender : public QObject {
   Q_OBJECT
  public:
   // `errIsTerminal` decides what --progress=auto means.
-  Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal, TickFactory ticks = {});
+  Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal,
+         link::LinkServices services = link::ProgramServices());
   ~Sender() override;
 
   // Reads the options, the settings and the files. Returns the exit code when
@@ -85,7 +80,7 @@ class Sender : public QObject {
   QIODevice& out_;
   QIODevice& err_;
   bool errIsTerminal_ = false;
-  TickFactory ticks_;
+  link::LinkServices services_;
 
   // Options
   QStringList files_;

@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "config/Settings.h"
 #include "platform/Cp932.h"
+#include "link/Endpoint.h"
 #include "platform/Ticks.h"
 #include "send/Sender.h"
 #include "sim/TerminalSimulator.h"
@@ -23,7 +24,8 @@ class TestMainWindow : public QObject {
   QTemporaryDir& tmp_ = tree_.tmp;
   const QString docs_ = tree_.Docs(), exeDir_ = tree_.ExeDir(), work_ = tree_.Work(), ini_ = tree_.Ini();
   CurrentDirGuard cwd_;
-  platform::TimerTicks ticks_{0};
+  platform::RealClock clock_{10'000};
+  link::LinkServices Services() { return {&link::EndpointPool::Udp(), &clock_}; }
 
   void WriteSettings(const QString& folder, const QByteArray& tail = "\"6000\",\"127.0.0.1\",\"6001\",0,0\r\n") {
     QVERIFY(WriteAll(ini_, '"' + platform::ToCp932(folder) + "\"," + tail));
@@ -61,7 +63,7 @@ class TestMainWindow : public QObject {
       for (QWidget* w : QApplication::topLevelWidgets()) windowShownBeforeBox |= w->isVisible();
       return int(platform::vbOK);
     });
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     QCOMPARE(rec.Titles(), QStringList{"File Read"});
     QVERIFY(rec.boxes[0].prompt.contains(QStringLiteral("ﾌｧｲﾙなし")));
@@ -89,7 +91,7 @@ class TestMainWindow : public QObject {
     QFETCH(QString, reason);
     WriteSettings(work_, tail);
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     QCOMPARE(rec.Titles(), QStringList{"File Read"});
     QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason + "\r\n"));
@@ -103,7 +105,7 @@ class TestMainWindow : public QObject {
     const QByteArray before = ReadAll(ini_);
     QDir::setCurrent(work_);
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     QCOMPARE(rec.Titles(), QStringList{QStringLiteral("エラー！！")});
     QCOMPARE(w.StatusText(), QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！"));
@@ -116,7 +118,7 @@ class TestMainWindow : public QObject {
   void startMinimised() {
     WriteSettings(work_, "\"6000\",\"h\",\"6001\",0,1\r\n");
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     QVERIFY(rec.boxes.isEmpty());
     QVERIFY(w.windowState() & Qt::WindowMinimized);
@@ -125,7 +127,7 @@ class TestMainWindow : public QObject {
   void commStateTable() {
     WriteSettings(work_);
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     w.ShowState(frmMain::CommState::Communicating);
     CheckIdle(w, false);
@@ -137,7 +139,7 @@ class TestMainWindow : public QObject {
   void fileListAndRefresh() {
     WriteSettings(work_);
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     QCOMPARE(Names(w.Form().File1), (QStringList{"A.TXT", "b.csv"}));
     w.Form().File1->setCurrentRow(1);
@@ -161,7 +163,7 @@ class TestMainWindow : public QObject {
   void progressBeyondTwoGiB() {
     WriteSettings(work_);
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     w.SetProgressMax(5000000000LL);
     w.SetProgressValue(2500000000LL);
@@ -178,7 +180,7 @@ class TestMainWindow : public QObject {
   void startWithoutSelection() {
     WriteSettings(work_);
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     w.Form().cmdComm_0->click();
     QCOMPARE(rec.beeps, 1);
@@ -190,7 +192,7 @@ class TestMainWindow : public QObject {
   void closeWhileIdleEndsTheProgram() {
     WriteSettings(work_);
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     bool cancel = false;
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, w.Form_Unload(cancel));
@@ -220,15 +222,14 @@ class TestMainWindow : public QObject {
     QVERIFY(QDir().mkpath(folder));
     WriteAll(folder + "/u.csv", content);
     sim::SimOptions o;
-    o.port = 0;
     o.outPath = tmp_.filePath("utf8.out");
     QFile::remove(o.outPath);
-    sim::TerminalSimulator sim(o);
+    sim::TerminalSimulator sim(o, QHostAddress::LocalHost, 0);
     QVERIFY(sim.Start());
     WriteSettings(folder, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0\r\n");
     Recorder rec;
     if (answer > 0) rec.answers << answer;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     QSignalSpy ended(&w.Download(), &link::Download::Ended);
     w.Form().File1->setCurrentRow(0);
@@ -237,7 +238,7 @@ class TestMainWindow : public QObject {
       CheckIdle(w, true);
       QCOMPARE(w.StatusText(), QStringLiteral("送信を中止しました"));
       QTest::qWait(20);
-      QVERIFY(sim.Received().isEmpty());
+      QVERIFY(sim.Cradle().Received().isEmpty());
     } else {
       QTRY_COMPARE(ended.size(), 1);
       QCOMPARE(w.Download().Result().outcome, link::Outcome::Complete);
@@ -254,13 +255,12 @@ class TestMainWindow : public QObject {
   // Double-click a file: the whole download; close during a second one: it stops, the window stays.
   void downloadFromTheWindow() {
     sim::SimOptions o;
-    o.port = 0;
     o.outPath = tmp_.filePath("received.out");
-    sim::TerminalSimulator sim(o);
+    sim::TerminalSimulator sim(o, QHostAddress::LocalHost, 0);
     QVERIFY(sim.Start());
     WriteSettings(work_, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0\r\n");
     Recorder rec;
-    frmMain w(&ticks_);
+    frmMain w(Services());
     w.Form_Load();
     w.show();
     QSignalSpy ended(&w.Download(), &link::Download::Ended);
@@ -276,9 +276,9 @@ class TestMainWindow : public QObject {
     QVERIFY(w.StatusText().endsWith(QStringLiteral("3ﾊﾞｲﾄ中 3ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了")));
     QVERIFY(!w.Form().Progbar->isVisible());
 
-    sim.Options().silentMaster = 1000000;
+    sim.Cradle().Options().silentMaster = 1000000;
     w.Form().cmdComm_0->click();
-    QTRY_VERIFY(sim.Stats().masters >= 3);
+    QTRY_VERIFY(sim.Cradle().Stats().masters >= 3);
     QVERIFY(!w.close());  // a close request acts as the stop button
     QVERIFY(w.isVisible());
     CheckIdle(w, true);
@@ -295,16 +295,15 @@ class TestMainWindow : public QObject {
     const QByteArray content = "JAN,\x8f\xa4\x95\x69\r\n^*,\xb1\r\n\r\nlast";
     WriteAll(work_ + "/a.csv", content);
     sim::SimOptions o;
-    o.port = 0;
     o.nakAt[2] = 1;
     o.silentAt[3] = 1;
-    sim::TerminalSimulator sim(o);
+    sim::TerminalSimulator sim(o, QHostAddress::LocalHost, 0);
     QVERIFY(sim.Start());
     WriteSettings(work_, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0\r\n");
     Recorder rec;
     QList<QByteArray> byWindow;
     {
-      frmMain w(&ticks_);
+      frmMain w(Services());
       w.Form_Load();
       QSignalSpy ended(&w.Download(), &link::Download::Ended);
       w.Form().File1->setCurrentRow(0);
@@ -312,20 +311,20 @@ class TestMainWindow : public QObject {
       w.Form().cmdComm_0->click();
       QTRY_COMPARE(ended.size(), 1);
       QCOMPARE(w.Download().Result().outcome, link::Outcome::Complete);
-      byWindow = sim.Received();
+      byWindow = sim.Cradle().Received();
     }
-    sim.Options().nakAt[2] = 1;
-    sim.Options().silentAt[3] = 1;
+    sim.Cradle().Options().nakAt[2] = 1;
+    sim.Cradle().Options().silentAt[3] = 1;
     QBuffer out, err;
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
     send::Sender sender({"korima-send", "--settings", ini_, work_ + "/a.csv"}, out, err, false,
-                        [](QObject* parent) { return new platform::TimerTicks(0, parent); });
+                        Services());
     QSignalSpy finished(&sender, &send::Sender::Finished);
     QVERIFY(!sender.Start());
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.first().first().toInt(), 0);
-    QCOMPARE(sim.Received().mid(byWindow.size()), byWindow);
+    QCOMPARE(sim.Cradle().Received().mid(byWindow.size()), byWindow);
     QVERIFY(byWindow.size() >= 8);
     QFile::remove(work_ + "/a.csv");
   }

@@ -9,6 +9,7 @@
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "desktop/Placement.h"
+#include "link/Endpoint.h"
 #include "platform/Ticks.h"
 #include "platform/Volumes.h"
 #include "desktop/WindowServices.h"
@@ -51,7 +52,8 @@ class TestWindows : public QObject {
   QTemporaryDir tmp_;
   QString work_, other_, ini_;
   CurrentDirGuard cwd_;
-  platform::TimerTicks ticks_{0};
+  platform::RealClock clock_{10'000};
+  link::LinkServices Services() { return {&link::EndpointPool::Udp(), &clock_}; }
   std::unique_ptr<Recorder> rec_;
   std::unique_ptr<frmMain> main_;
 
@@ -81,7 +83,7 @@ class TestWindows : public QObject {
     QVERIFY(WriteAll(ini_, Line(work_)));
     QDir::setCurrent(other_);
     rec_ = std::make_unique<Recorder>();
-    main_ = std::make_unique<frmMain>(&ticks_);
+    main_ = std::make_unique<frmMain>(Services());
     main_->Form_Load();
     main_->move(200, 150);
     main_->show();
@@ -403,18 +405,17 @@ class TestWindows : public QObject {
   // file can't stand in the save's way, and the program goes on.
   void saveRightAfterAStop() {
     sim::SimOptions o;
-    o.port = 0;
     o.silentAt[1] = 1000000;
-    sim::TerminalSimulator sim(o);
+    sim::TerminalSimulator sim(o, QHostAddress::LocalHost, 0);
     QVERIFY(sim.Start());
     QVERIFY(WriteAll(work_ + "/d.csv", "a\r\nb\r\n"));
     QVERIFY(WriteAll(ini_, Line(work_, "\"0\",\"127.0.0.1\",\"" + QByteArray::number(sim.Port()) + "\",0,0")));
-    main_ = std::make_unique<frmMain>(&ticks_);
+    main_ = std::make_unique<frmMain>(Services());
     main_->Form_Load();
     main_->show();
     main_->Form().File1->setCurrentRow(0);
     main_->Form().cmdComm_0->click();
-    QTRY_VERIFY(sim.Stats().silences >= 1);  // the file is open and a reply is awaited
+    QTRY_VERIFY(sim.Cradle().Stats().silences >= 1);  // the file is open and a reply is awaited
     main_->Form().cmdComm_1->click();
     frmSetting* s = OpenSettings();
     QVERIFY(s);

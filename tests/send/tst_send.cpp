@@ -4,6 +4,7 @@
 #include "config/Settings.h"
 #include "platform/Errors.h"
 #include "platform/Ticks.h"
+#include "link/Endpoint.h"
 #include "send/Sender.h"
 #include "sim/TerminalSimulator.h"
 
@@ -33,15 +34,16 @@ struct Run {
   }
 };
 
-// Tick sources that run as fast as the event loop (0) or every `ms`.
-send::TickFactory Fast(int ms = 0) {
-  return [ms](QObject* parent) { return new platform::TimerTicks(ms, parent); };
+// Real UDP on a clock whose ticks last 10 µs (0) or `ms` milliseconds.
+link::LinkServices Fast(int ms = 0) {
+  static platform::RealClock fast(10'000), slow(1'000'000);
+  return {&link::EndpointPool::Udp(), ms ? &slow : &fast};
 }
 
 // korima-send in this process, writing into buffers, for tests that act on it while it runs.
 struct Live {
-  explicit Live(const QStringList& args, send::TickFactory ticks = Fast(), bool terminal = false)
-      : sender(QStringList{"korima-send"} + args, out, err, terminal, std::move(ticks)) {
+  explicit Live(const QStringList& args, link::LinkServices services = Fast(), bool terminal = false)
+      : sender(QStringList{"korima-send"} + args, out, err, terminal, services) {
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
   }
@@ -76,9 +78,8 @@ class TestSend : public QObject {
     return dir_.filePath(name);
   }
   void StartSim(SimOptions o = {}) {
-    o.port = 0;
     o.outPath = dir_.filePath("received.out");
-    sim_ = std::make_unique<TerminalSimulator>(o);
+    sim_ = std::make_unique<TerminalSimulator>(o, QHostAddress::LocalHost, 0);
     QVERIFY(sim_->Start());
   }
   QStringList To() const {
@@ -93,11 +94,10 @@ class TestSend : public QObject {
     quint16 port = 0;
     for (int i = 0; i < options.size(); ++i) {
       SimOptions o = options[i];
-      o.address = QHostAddress(QHostAddress("127.0.0.2").toIPv4Address() + quint32(i));
-      o.port = port;
       o.outPath = dir_.filePath(QStringLiteral("cradle-%1.out").arg(i + 1));
       QFile::remove(o.outPath);
-      sims.push_back(std::make_unique<TerminalSimulator>(o));
+      sims.push_back(std::make_unique<TerminalSimulator>(
+          o, QHostAddress(QHostAddress("127.0.0.2").toIPv4Address() + quint32(i)), port));
       if (!sims.back()->Start()) return {};
       port = sims.back()->Port();
     }
@@ -128,7 +128,8 @@ class TestSend : public QObject {
     QTest::newRow("BEL") << "bel" << 7 << "bel" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ BEL受信";
     QTest::newRow("FUL") << "ful" << 8 << "ful" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>";
     QTest::newRow("NAK for END, then ACK") << "nakend" << 0 << "complete" << "15ﾊﾞｲﾄ中 15ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了";
-    QTest::newRow("silent END") << "silentend" << 5 << "no_reply" << "END:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
+    QTest::newRow("END silent five times") << "silentend" << 5 << "no_reply" << "END:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
+    QTest::newRow("END refused five times") << "nakend5" << 6 << "nak" << "END:ﾊﾝﾄﾞｼｪｲｸ NAK受信";
     QTest::newRow("BEL at END") << "belend" << 7 << "bel" << "END:ﾊﾝﾄﾞｼｪｲｸ BEL受信";
     QTest::newRow("connect timeout") << "master" << 5 << "no_reply" << "MASTER:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
     QTest::newRow("port in use") << "inuse" << 4 << "socket_error" << "";
@@ -145,7 +146,8 @@ class TestSend : public QObject {
     if (fault == "bel") o.belAt = 2;
     if (fault == "ful") o.fulAt = 2;
     if (fault == "nakend") o.nakEnd = 2;
-    if (fault == "silentend") o.silentEnd = 1;
+    if (fault == "nakend5") o.nakEnd = 5;
+    if (fault == "silentend") o.silentEnd = 5;
     if (fault == "belend") o.belAtEnd = true;
     if (fault == "master") o.silentMaster = 1000000;
     StartSim(o);
@@ -168,7 +170,7 @@ class TestSend : public QObject {
     } else if (fault == "empty") {
       QCOMPARE(status, platform::OsErrorText(ENODATA) + " (empty file)");
       QCOMPARE(lastErr, "korima-send: " + file + ": " + status);
-      QVERIFY(sim_->Received().isEmpty());
+      QVERIFY(sim_->Cradle().Received().isEmpty());
     } else {
       QCOMPARE(status, lastErr);
     }
@@ -185,12 +187,12 @@ class TestSend : public QObject {
     QCOMPARE(r.Json(1)["file"].toString(), b);
     QCOMPARE(Stored(), QByteArray("B,1\r\nB,2\r\n"));  // the second download is the terminal's now
 
-    sim_->Options().belAt = 1;  // the first file fails: the second is never sent
-    const qsizetype before = sim_->Received().size();
+    sim_->Cradle().Options().belAt = 1;  // the first file fails: the second is never sent
+    const qsizetype before = sim_->Cradle().Received().size();
     r = Send(To() << "--json" << a << b);
     QCOMPARE(r.code, 7);
     QCOMPARE(r.out.count('\n'), 1);
-    QCOMPARE(sim_->Received().mid(before), (QList<QByteArray>{"MASTER\r", "^0A,1*56\r"}));
+    QCOMPARE(sim_->Cradle().Received().mid(before), (QList<QByteArray>{"MASTER\r", "^0A,1*56\r"}));
   }
 
   void jsonFields() {
@@ -235,16 +237,16 @@ class TestSend : public QObject {
     QCOMPARE(r.code, 0);
     QCOMPARE(Stored(), QByteArray("\x8f\xa4\x95\x69,\x82\x50\x82\x51\x82\x4f\r\n\xb1\xb2\xb3,~\r\n"));
 
-    const qsizetype before = sim_->Received().size();
+    const qsizetype before = sim_->Cradle().Received().size();
     const QString bad = File("k.csv", "a\r\nb,한\r\n");
     r = Send(To() << "--encoding" << "utf-8" << ok << bad);  // checked before anything is sent
     QCOMPARE(r.code, 3);
     QVERIFY2(r.ErrLines().last().contains("k.csv: line 2, column 3"), r.err.constData());
-    QCOMPARE(sim_->Received().size(), before);
+    QCOMPARE(sim_->Cradle().Received().size(), before);
     r = Send(To() << "--encoding" << "utf-8" << File("i.csv", "ab\xff\r\n"));
     QCOMPARE(r.code, 3);
     QVERIFY(r.ErrLines().last().contains("line 1, column 3: not valid UTF-8"));
-    QCOMPARE(sim_->Received().size(), before);
+    QCOMPARE(sim_->Cradle().Received().size(), before);
   }
 
   void settingsPrecedence() {
@@ -257,7 +259,7 @@ class TestSend : public QObject {
     Run r = Send({f});
     QCOMPARE(r.code, 2);
     QVERIFY(r.ErrLines().last().contains("no remote host"));
-    QVERIFY(sim_->Received().isEmpty());
+    QVERIFY(sim_->Cradle().Received().isEmpty());
     // The window's file beside this program, with an empty host: still refused.
     WriteAll(ini, "\"/\",\"0\",\"\",\"" + QByteArray::number(sim_->Port()) + "\",0,0\r\n");
     QCOMPARE(Send({f}).code, 2);
@@ -323,14 +325,14 @@ class TestSend : public QObject {
     QProcess p;
     p.start(QStringLiteral(KORIMA_SEND), To() << File("i.csv", "a\r\nb\r\nc\r\n"));
     QVERIFY(p.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(phase == "master" ? sim_->Stats().masters >= 2 : sim_->Stats().silences >= 1, 10000);
-    const qsizetype sent = sim_->Received().size();
+    QTRY_VERIFY_WITH_TIMEOUT(phase == "master" ? sim_->Cradle().Stats().masters >= 2 : sim_->Cradle().Stats().silences >= 1, 10000);
+    const qsizetype sent = sim_->Cradle().Received().size();
     ::kill(pid_t(p.processId()), phase == "master" ? SIGINT : SIGTERM);
     QSignalSpy done(&p, &QProcess::finished);
     QVERIFY(done.wait(2000));
     QCOMPARE(p.exitCode(), 130);
     QTest::qWait(100);
-    QCOMPARE(sim_->Received().size(), sent);
+    QCOMPARE(sim_->Cradle().Received().size(), sent);
     // The last line says what happened, and no bar is drawn after it.
     const QByteArray err = p.readAllStandardError();
     QVERIFY2(err.endsWith("korima-send: interrupted by a signal\n"), err.constData());
@@ -378,8 +380,8 @@ class TestSend : public QObject {
     QVERIFY(WriteAll(f, "商品\r\nab\xff\r\n"));
     QVERIFY(live.finished.wait(30000));
     QCOMPARE(live.finished.first().first().toInt(), 3);
-    QCOMPARE(sim_->Lines(), QList<QByteArray>{"\x8f\xa4\x95\x69"});
-    QVERIFY(!sim_->Received().contains("END\r"));
+    QCOMPARE(sim_->Cradle().Lines(), QList<QByteArray>{"\x8f\xa4\x95\x69"});
+    QVERIFY(!sim_->Cradle().Received().contains("END\r"));
     const QJsonObject j = QJsonDocument::fromJson(live.out.data().split('\n').first()).object();
     QCOMPARE(j["outcome"].toString(), QStringLiteral("file_error"));
     QCOMPARE(j["status"].toString(), QStringLiteral("ﾚｺｰﾄﾞ2:3文字目 UTF-8として読めないﾊﾞｲﾄがあります"));
@@ -410,11 +412,11 @@ class TestSend : public QObject {
   // Each JSON object reaches a pipe when its file ends, not when the program does.
   void jsonReachesAPipeAtOnce() {
     StartSim();
-    QObject::connect(sim_.get(), &TerminalSimulator::Completed, sim_.get(), [this] { sim_->Options().silentMaster = 1000000; });
+    QObject::connect(&sim_->Cradle(), &sim::Terminal::Completed, sim_.get(), [this] { sim_->Cradle().Options().silentMaster = 1000000; });
     QProcess p;
     p.start(QStringLiteral(KORIMA_SEND), To() << "--json" << File("a.csv", "a\r\n") << File("b.csv", "b\r\n"));
     QVERIFY(p.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(sim_->Stats().masters >= 2, 10000);  // the second file waits for a terminal
+    QTRY_VERIFY_WITH_TIMEOUT(sim_->Cradle().Stats().masters >= 2, 10000);  // the second file waits for a terminal
     QTRY_VERIFY_WITH_TIMEOUT(p.bytesAvailable() > 0 || p.canReadLine(), 3000);
     const QJsonObject j = QJsonDocument::fromJson(p.readLine()).object();
     QCOMPARE(j["outcome"].toString(), QStringLiteral("complete"));
@@ -473,7 +475,7 @@ class TestSend : public QObject {
     QCOMPARE(ReadAll(dir_.filePath("cradle-1.out")), QByteArray("B,1\r\n"));
     QCOMPARE(ReadAll(dir_.filePath("cradle-3.out")), QByteArray("B,1\r\n"));
     QCOMPARE(ReadAll(dir_.filePath("cradle-4.out")), QByteArray("A,1\r\n"));
-    QCOMPARE(sims[1]->Stats().accepted, 0);
+    QCOMPARE(sims[1]->Cradle().Stats().accepted, 0);
     const QList<QJsonObject> json = JsonLines(r.out);
     QStringList seen;
     for (const QJsonObject& o : json) seen << o["host"].toString() + ' ' + o["outcome"].toString();
@@ -517,7 +519,7 @@ class TestSend : public QObject {
     r = Send({"--host", "127.0.0.2:" + port, "--hosts", hosts, "--port", port, "--settings", dir_.filePath("none.ini"), f});
     QCOMPARE(r.code, 2);
     QVERIFY2(r.ErrLines().last().contains("given twice"), r.err.constData());
-    QVERIFY(sims[0]->Received().size() == 3);  // nothing more was sent
+    QVERIFY(sims[0]->Cradle().Received().size() == 3);  // nothing more was sent
   }
 
   // Terminal after terminal: back to "MASTER" after each END, N in all.
@@ -532,7 +534,7 @@ class TestSend : public QObject {
       QCOMPARE(json[i]["terminal"].toInt(), i + 1);
       QCOMPARE(json[i]["outcome"].toString(), QStringLiteral("complete"));
     }
-    QCOMPARE(sim_->Received().count("END\r"), 3);
+    QCOMPARE(sim_->Cradle().Received().count("END\r"), 3);
     QCOMPARE(Stored(), QByteArray("a\r\n"));
   }
 
@@ -549,15 +551,15 @@ class TestSend : public QObject {
     const QString f = File("r.csv", "a\r\nb\r\n");
     Live live(To() << "--repeat" << "--json" << f, Fast(1));
     int completed = 0;
-    QObject::connect(sim_.get(), &TerminalSimulator::Completed, sim_.get(), [&] {
+    QObject::connect(&sim_->Cradle(), &sim::Terminal::Completed, sim_.get(), [&] {
       if (++completed == 2) {
-        if (cutOff) sim_->Options().silentAt[2] = 1000000;  // the third terminal stalls at line 2
-        else sim_->Options().silentMaster = 1000000;         // no third terminal comes
+        if (cutOff) sim_->Cradle().Options().silentAt[2] = 1000000;  // the third terminal stalls at line 2
+        else sim_->Cradle().Options().silentMaster = 1000000;         // no third terminal comes
       }
     });
     QVERIFY(!live.sender.Start());
-    QTRY_VERIFY(cutOff ? sim_->Stats().silences >= 1 : sim_->Stats().masters >= 1 && completed == 2 &&
-                                                           sim_->Options().silentMaster < 1000000);
+    QTRY_VERIFY(cutOff ? sim_->Cradle().Stats().silences >= 1 : sim_->Cradle().Stats().masters >= 1 && completed == 2 &&
+                                                           sim_->Cradle().Options().silentMaster < 1000000);
     QVERIFY(live.finished.isEmpty());
     live.sender.Interrupt();
     QVERIFY(live.finished.wait(10000));

@@ -8,7 +8,6 @@
 #include "desktop/Charset.h"
 #include "platform/Cp932.h"
 #include "platform/Process.h"
-#include "platform/Ticks.h"
 #include "ui_frmMain.h"
 
 #include <QApplication>
@@ -30,8 +29,7 @@ int main(int argc, char** argv) {
   ini.write("\"" + platform::ToCp932(QDir(dataDir).absolutePath()) + "\",\"6000\",\"127.0.0.1\",\"6001\",0,0\r\n");
   ini.close();
 
-  platform::TimerTicks ticks;
-  korima::app::frmMain w(&ticks);
+  korima::app::frmMain w;
   w.Form_Load();
   w.move(40, 40);
   w.show();

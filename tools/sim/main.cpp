@@ -1,11 +1,12 @@
 // korima-terminal-sim: terminals in their cradles, on loopback, for people and tests.
+#include "platform/Numbers.h"
+#include "platform/Process.h"
 #include "sim/TerminalSimulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <climits>
-#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -26,34 +27,32 @@ bool SplitCradle(const QString& raw, Value& v) {
   const qsizetype at = raw.lastIndexOf(u'@');
   v.text = at < 0 ? raw : raw.left(at);
   if (at < 0) return true;
-  bool ok = false;
-  v.cradle = raw.mid(at + 1).toInt(&ok);
-  return ok && v.cradle >= 1;
+  const auto c = platform::ParseInteger(raw.mid(at + 1), 1, INT_MAX);
+  v.cradle = int(c.value_or(0));
+  return c.has_value();
 }
 
 bool ParseLineCount(const QString& text, QMap<int, int>& into) {
   const QStringList parts = text.split(u':');
-  bool ok1 = false, ok2 = true;
-  const int line = parts.value(0).toInt(&ok1);
-  const int count = parts.size() > 1 ? parts[1].toInt(&ok2) : 1;
-  if (!ok1 || !ok2 || line < 1 || count < 0 || parts.size() > 2) return false;
-  into[line] = count;
+  const auto line = platform::ParseInteger(parts.value(0), 1, INT_MAX);
+  const auto count = parts.size() > 1 ? platform::ParseInteger(parts[1], 0, INT_MAX) : std::optional<qint64>(1);
+  if (!line || !count || parts.size() > 2) return false;
+  into[int(*line)] = int(*count);
   return true;
 }
 
 // "END" or a line number.
 bool ParseWhere(const QString& text, int& line, bool& atEnd) {
   if (text.compare(QStringLiteral("END"), Qt::CaseInsensitive) == 0) return atEnd = true;
-  bool ok = false;
-  line = text.toInt(&ok);
-  return ok && line >= 1;
+  const auto v = platform::ParseInteger(text, 1, INT_MAX);
+  line = int(v.value_or(0));
+  return v.has_value();
 }
 
 bool ParseCount(const QString& text, int& value) {
-  bool ok = false;
-  const qint64 v = text.toLongLong(&ok);
-  value = int(v);
-  return ok && v >= 0 && v <= INT_MAX;
+  const auto v = platform::ParseInteger(text, 0, INT_MAX);
+  value = int(v.value_or(0));
+  return v.has_value();
 }
 
 int Bad(const QString& name, const QString& value, const char* expected) {
@@ -63,9 +62,9 @@ int Bad(const QString& name, const QString& value, const char* expected) {
 
 // A whole number within [min, max], or a complaint that names the option.
 bool ParseNumber(const QCommandLineParser& p, const QString& name, qint64 min, qint64 max, qint64& value) {
-  bool ok = false;
-  value = p.value(name).toLongLong(&ok);
-  if (ok && value >= min && value <= max) return true;
+  const auto v = platform::ParseInteger(p.value(name), min, max);
+  value = v.value_or(0);
+  if (v) return true;
   err << "korima-terminal-sim: bad value for --" << name << ": \"" << p.value(name) << "\" (expected a whole number "
       << min << ".." << max << ")\n";
   return false;
@@ -117,15 +116,14 @@ int main(int argc, char** argv) {
     return Bad("out", outPattern, "a file name with %n in it, for the cradle's number");
 
   std::vector<SimOptions> options(static_cast<size_t>(cradles));
+  std::vector<QHostAddress> addresses;
   for (qint64 i = 0; i < cradles; ++i) {
     SimOptions& o = options[size_t(i)];
-    o.address = QHostAddress(first.toIPv4Address() + quint32(i));
-    if (!o.address.isLoopback()) return Bad("cradles", QString::number(cradles), "cradles that stay on 127.0.0.0/8");
-    o.port = quint16(port);
+    addresses.emplace_back(first.toIPv4Address() + quint32(i));
+    if (!addresses.back().isLoopback()) return Bad("cradles", QString::number(cradles), "cradles that stay on 127.0.0.0/8");
     o.outPath = QString(outPattern).replace(QStringLiteral("%n"), QString::number(i + 1));
     o.terminator = p.isSet("crlf") ? QByteArray("\r\n") : QByteArray("\r");
     o.seed = quint32(seed) + quint32(i);
-    o.delayMs = int(delay);
     bool ok = false;
     o.dropShare = p.value("drop").toDouble(&ok);
     if (!ok || o.dropShare < 0 || o.dropShare > 1) return Bad("drop", p.value("drop"), "a share from 0 to 1");
@@ -149,10 +147,10 @@ int main(int argc, char** argv) {
   if (int rc = each("silent-master", "a whole number", [](SimOptions& o, const QString& t) { return ParseCount(t, o.silentMaster); })) return rc;
 
   std::vector<std::unique_ptr<TerminalSimulator>> sims;
-  for (const SimOptions& o : options) {
-    sims.push_back(std::make_unique<TerminalSimulator>(o));
+  for (size_t i = 0; i < options.size(); ++i) {
+    sims.push_back(std::make_unique<TerminalSimulator>(options[i], addresses[i], quint16(port), int(delay)));
     if (!sims.back()->Start()) {
-      err << "korima-terminal-sim: " << o.address.toString() << ": " << sims.back()->ErrorText() << "\n";
+      err << "korima-terminal-sim: " << addresses[i].toString() << ": " << sims.back()->ErrorText() << "\n";
       return 1;
     }
   }
@@ -162,17 +160,17 @@ int main(int argc, char** argv) {
   int completedCradles = 0;
   QList<bool> completed(int(sims.size()), false);
   for (int i = 0; i < int(sims.size()); ++i)
-    QObject::connect(sims[size_t(i)].get(), &TerminalSimulator::Completed, &app, [&, i] {
+    QObject::connect(&sims[size_t(i)]->Cradle(), &korima::sim::Terminal::Completed, &app, [&, i] {
       const QString who = sims.size() > 1 ? QStringLiteral("cradle %1: ").arg(i + 1) : QString();
-      out << who << "END acknowledged: " << sims[size_t(i)]->Summary() << Qt::endl;
+      out << who << "END acknowledged: " << sims[size_t(i)]->Cradle().Summary() << Qt::endl;
       if (!std::exchange(completed[i], true)) ++completedCradles;
       if (once && completedCradles == int(sims.size())) app.quit();
     });
-  std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
-  std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
+  // Ends through the event loop, so that the summary below is printed.
+  platform::OnStopSignal([] { QCoreApplication::quit(); });
   const int rc = app.exec();
   for (size_t i = 0; i < sims.size(); ++i)
-    out << (sims.size() > 1 ? QStringLiteral("cradle %1 ").arg(i + 1) : QString()) << "summary: " << sims[i]->Summary()
+    out << (sims.size() > 1 ? QStringLiteral("cradle %1 ").arg(i + 1) : QString()) << "summary: " << sims[i]->Cradle().Summary()
         << Qt::endl;
   return rc;
 }

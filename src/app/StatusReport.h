@@ -3,19 +3,19 @@
 // the last texts as a record (some replace it, some add a line under it),
 // and the beep that goes with a file that can't be sent. The window shows
 // Text() in its label; tests read it headless.
-#include "Download.h"
+#include "link/Download.h"
 
 #include <QObject>
 #include <QString>
 
-namespace korima::link {
+namespace korima::app {
 
 class StatusReport : public QObject {
   Q_OBJECT
  public:
   explicit StatusReport(QObject* parent = nullptr) : QObject(parent) {}
   // Reports every download of `download` from now on.
-  void Follow(Download& download);
+  void Follow(link::Download& download);
 
   QString Text() const { return text_; }
   void Replace(const QString& text);
@@ -25,8 +25,8 @@ class StatusReport : public QObject {
   void Changed(const QString& text);
 
  private:
-  void OnEnded(const DownloadResult& result);
+  void OnEnded(const link::DownloadResult& result);
   QString text_;
 };
 
-}  // namespace korima::link
+}  // namespace korima::app
