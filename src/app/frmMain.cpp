@@ -70,7 +70,7 @@ void frmMain::Form_Load() {
   ShowWorkFolder();
   ShowState(CommState::Idle);
   ui_->lblNote->setText(QStringLiteral("KORIMAはUDPｸﾗｲｱﾝﾄとして動作します。\n") +
-                        QStringLiteral("ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。"));
+                        QStringLiteral("ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してください。"));
 }
 
 void frmMain::ShowWorkFolder() {

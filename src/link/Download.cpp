@@ -2,6 +2,7 @@
 
 #include "Frame.h"
 #include "Lines.h"
+#include "Wording.h"
 #include "platform/Cp932.h"
 #include "platform/Numbers.h"
 #include "platform/Errors.h"
@@ -248,9 +249,11 @@ void Download::OpenSocket() {
   endpoint_ = services_.endpoints->Acquire(quint16(*local), error);
   if (!endpoint_) FailSocket(SocketStep::Bind, error, platform::OsErrorText(error));
   // A literal address needs no lookup; a name is looked up once the waiting text shows.
-  QHostAddress literal;
-  haveRemote_ = literal.setAddress(options_.remoteHost.trimmed()) && literal.protocol() == QAbstractSocket::IPv4Protocol;
-  remote_ = haveRemote_ ? literal.toIPv4Address() : 0;
+  const platform::net::HostText host = platform::net::ReadHost(options_.remoteHost);
+  if (host.form == platform::net::HostForm::Refused)
+    FailSocket(SocketStep::Address, EINVAL, options_.remoteHost.trimmed() + QStringLiteral(": ") + wording::AddressForm());
+  haveRemote_ = host.form == platform::net::HostForm::Address;
+  remote_ = host.ipv4;
   const auto port = platform::ParseInteger(options_.remotePort, 1, 65535);
   if (!port) FailSocket(SocketStep::RemotePort, EINVAL, platform::OsErrorText(EINVAL));
   remotePort_ = quint16(*port);
@@ -282,9 +285,8 @@ void Download::Listen() {
   QString holder;
   listener_ = endpoint_->Listen(key, name, [this](const QByteArray& d) { Deliver(d); }, [this] { Wake(); }, &holder);
   if (!listener_)
-    FailSocket(SocketStep::Lookup, EADDRINUSE,
-               name + QStringLiteral(" = ") + QHostAddress(remote_).toString() + u':' + QString::number(remotePort_) +
-                   QStringLiteral(" (") + holder + u')');
+    FailSocket(SocketStep::SameCradle, EADDRINUSE,
+               wording::SameCradle(name, QHostAddress(remote_).toString() + u':' + QString::number(remotePort_), holder));
 }
 
 // A send that fails ends the download at once with its report: waiting for

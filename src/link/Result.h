@@ -30,7 +30,7 @@ enum class Phase { Connecting, Lines, Ending };
 // What was wrong with the file, for a FileError.
 enum class FileProblem { None, Empty, Open, Read, NotUtf8, Unconvertible, TooLong, Internal };
 // Which step a socket error came from.
-enum class SocketStep { None, LocalPort, Bind, RemotePort, Lookup, Send };
+enum class SocketStep { None, LocalPort, Bind, RemotePort, Address, Lookup, SameCradle, Send };
 
 struct DownloadResult {
   Outcome outcome = Outcome::None;

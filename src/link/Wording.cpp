@@ -57,6 +57,14 @@ QString StopPressed() { return QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝ
 
 QString Cancelled() { return QStringLiteral("送信を中止しました"); }
 
+QString AddressForm() {
+  return QStringLiteral("IPv4ｱﾄﾞﾚｽは0～255の10進数4つを.で区切って書いてください(例 192.168.1.100)");
+}
+
+QString SameCradle(const QString& name, const QString& address, const QString& holder) {
+  return name + QStringLiteral(" (") + address + QStringLiteral(") は ") + holder + QStringLiteral(" と同じｸﾚｰﾄﾞﾙです");
+}
+
 QString SocketErrorReport(int error, const QString& text) {
   return QString::number(error) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") + text;
 }

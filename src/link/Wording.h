@@ -13,6 +13,10 @@ QString Opened(const QString& path);  // "<path> ｵｰﾌﾟﾝ"
 QString Progress(qint64 total, qint64 sent);
 QString StopPressed();                // the stop button's line
 QString Cancelled();                  // the UTF-8 question answered ｷｬﾝｾﾙ
+// How an IPv4 address is written, for a host given in a refused form.
+QString AddressForm();
+// Two names for one cradle in one run: `name` reached `address`, which `holder` already serves.
+QString SameCradle(const QString& name, const QString& address, const QString& holder);
 // The socket error report: number, the fixed request to check the settings, text.
 QString SocketErrorReport(int error, const QString& text);
 // The line that says how a download ended; empty for a stop, whose line the

@@ -29,6 +29,5 @@ void RaiseOsError(int osError) {
 int InvalidArgumentError() { return EINVAL; }
 int NoDataError() { return ENODATA; }
 int IllegalByteSequenceError() { return EILSEQ; }
-int DestinationRequiredError() { return EDESTADDRREQ; }
 
 }  // namespace platform

@@ -21,6 +21,5 @@ QString OsErrorText(int osError);
 int InvalidArgumentError();
 int NoDataError();
 int IllegalByteSequenceError();
-int DestinationRequiredError();
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -39,6 +40,27 @@ int SendDatagram(qintptr socket, const QByteArray& bytes, quint32 ipv4, quint16 
   Q_UNUSED(socket); Q_UNUSED(bytes); Q_UNUSED(ipv4); Q_UNUSED(port);
   return ENOSYS;
 #endif
+}
+
+HostText ReadHost(const QString& text) {
+  const QString t = text.trimmed();
+  static const QRegularExpression decimal(QStringLiteral("^(\\d+)\\.(\\d+)\\.(\\d+)\\.(\\d+)$"));
+  if (const auto m = decimal.match(t); m.hasMatch()) {
+    quint32 ip = 0;
+    for (int i = 1; i <= 4; ++i) {
+      QStringView part = m.capturedView(i);
+      while (part.size() > 1 && part.front() == u'0') part = part.mid(1);
+      const int value = part.size() <= 3 ? part.toInt() : 256;
+      if (value > 255) return {HostForm::Refused};
+      ip = ip << 8 | quint32(value);
+    }
+    return {HostForm::Address, ip};
+  }
+  // What inet_aton would take for a number: decimal, octal or hex parts, one to four.
+  static const QRegularExpression numeric(
+      QStringLiteral("^(0[xX][0-9a-fA-F]*|\\d+)?(\\.(0[xX][0-9a-fA-F]*|\\d+)?)*\\.?$"));
+  if (!t.isEmpty() && numeric.match(t).hasMatch()) return {HostForm::Refused};
+  return {HostForm::Name};
 }
 
 namespace {

@@ -11,6 +11,18 @@
 
 namespace platform::net {
 
+// How a cradle's host reads. An IPv4 address is four decimal parts from 0 to
+// 255, a zero-padded part being decimal too (192.168.001.010 is 192.168.1.10,
+// as a cradle list kept in a spreadsheet writes it). The resolver's other
+// numeric forms (127.1, 2130706434, 0x7f.1, and octal parts) would put the
+// file into another cradle than the one named: they are refused.
+enum class HostForm { Address, Name, Refused };
+struct HostText {
+  HostForm form = HostForm::Name;
+  quint32 ipv4 = 0;  // for an Address
+};
+HostText ReadHost(const QString& text);
+
 // Sends one datagram to an IPv4 address on a bound UDP socket (its native
 // descriptor). Returns 0, or the errno that sendto gave.
 int SendDatagram(qintptr socket, const QByteArray& bytes, quint32 ipv4, quint16 port);

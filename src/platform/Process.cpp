@@ -22,6 +22,9 @@
 #if defined(Q_OS_LINUX)
 #include <sys/prctl.h>
 #endif
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace platform {
 namespace {
@@ -35,8 +38,6 @@ QString ExePath() {
 }
 
 void SetExePathForTest(const QString& path) { g_exePath = path; }
-
-QString ExeFolder() { return QDir::toNativeSeparators(QFileInfo(ExePath()).absolutePath()); }
 
 QString PathSeparator() { return QString(QDir::separator()); }
 
@@ -149,6 +150,10 @@ void EndWithParent(QProcess& child) {
 void EndProgram(int exitCode) {
   if (g_endHandler) g_endHandler(exitCode);
   std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+  // _Exit skips the leak check that would run at a normal exit.
+  __lsan_do_leak_check();
+#endif
   std::_Exit(exitCode);
 }
 

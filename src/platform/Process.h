@@ -8,7 +8,6 @@ class QProcess;
 namespace platform {
 
 QString ExePath();
-QString ExeFolder();
 // Lets tests stand in for "a copy of the executable in some folder".
 void SetExePathForTest(const QString& path);
 

@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/Process.h"
 #include "link/Lines.h"
+#include "platform/Net.h"
 #include "platform/Numbers.h"
 #include "platform/TextFiles.h"
 #include "platform/Version.h"
@@ -17,7 +18,7 @@
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
+#include <QHash>
 #include <cmath>
 
 namespace korima::send {
@@ -318,7 +319,7 @@ std::optional<int> Sender::ApplySettings() {
     }
     hosts_ << hostSetting;
   }
-  QSet<QString> seen;
+  QHash<QString, QString> seen;  // the cradle, by address or name and port: as given
   for (const QString& given : hosts_) {
     auto* c = new Cradle;
     QString port;
@@ -326,12 +327,21 @@ std::optional<int> Sender::ApplySettings() {
     c->port = port.isEmpty() ? remotePortSetting_.trimmed() : port;
     c->label = port.isEmpty() ? c->host : given;
     cradles_ << c;
-    const QString key = c->host.toLower() + u':' + QString::number(c->port.toInt());
-    if (seen.contains(key)) {
-      Say(kProgram + tr(": the cradle %1 is given twice (see korima-send --help)").arg(c->label));
+    const platform::net::HostText host = platform::net::ReadHost(c->host);
+    if (host.form == platform::net::HostForm::Refused) {
+      Say(kProgram + tr(": \"%1\" is not an IPv4 address as KORIMA reads one: write four decimal numbers from 0 "
+                        "to 255 with dots between them, such as 192.168.1.100 (see korima-send --help)")
+                         .arg(c->host));
       return kExitUsage;
     }
-    seen.insert(key);
+    // Two spellings of one cradle would send both transfers to one terminal.
+    const QString who = host.form == platform::net::HostForm::Address ? QString::number(host.ipv4) : c->host.toLower();
+    const QString key = who + u':' + QString::number(c->port.toInt());
+    if (seen.contains(key)) {
+      Say(kProgram + tr(": %1 and %2 are the same cradle (see korima-send --help)").arg(seen.value(key), c->label));
+      return kExitUsage;
+    }
+    seen.insert(key, c->label);
   }
   return std::nullopt;
 }
@@ -414,7 +424,9 @@ QString Sender::FailureLine(const Cradle& c, const link::DownloadResult& r) cons
     case link::SocketStep::Bind: return text + tr(" (local port %1)").arg(localPortSetting_.trimmed());
     case link::SocketStep::RemotePort:
     case link::SocketStep::Send: return text + QStringLiteral(" (%1:%2)").arg(c.host, c.port);
+    case link::SocketStep::Address:
     case link::SocketStep::Lookup:
+    case link::SocketStep::SameCradle:
     case link::SocketStep::None: break;
   }
   return text;

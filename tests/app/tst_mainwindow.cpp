@@ -74,9 +74,9 @@ class TestMainWindow : public QObject {
     QCOMPARE(w.Form().File1->Path(), docs_);
     CheckIdle(w, true);
     QCOMPARE(w.Form().lblNote->text(), QStringLiteral("KORIMAはUDPｸﾗｲｱﾝﾄとして動作します。\n"
-                                                      "ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。"));
+                                                      "ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してください。"));
     QVERIFY(!w.Form().Progbar->isVisibleTo(&w));
-    QCOMPARE(w.windowTitle(), QStringLiteral("KORIMA for Windows"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("KORIMA"));
     QVERIFY(!(w.windowState() & Qt::WindowMinimized));
   }
 

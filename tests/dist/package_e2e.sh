@@ -51,7 +51,7 @@ printf 'A,1\r\nB,\x8f\xa4\x95\x69\r\n' > "$work/data/item.csv"
 chown -R nobody "$home" "$work/data"
 # Asks every visible main window to close, as a close box would.
 close_main() {
-  for w in $(xdotool search --onlyvisible --name "KORIMA for Windows" 2>/dev/null); do
+  for w in $(xdotool search --onlyvisible --name "^KORIMA$" 2>/dev/null); do
     python3 "$source_dir/tests/e2e/close_window.py" "$w" 2>/dev/null
   done
 }
@@ -67,10 +67,10 @@ pid=$!
 pids+=($pid)
 box=$(timeout 20 xdotool search --sync --onlyvisible --name '^File Read$' | head -1)
 [[ -n $box ]] || fail "no File Read box on the first start"
-xdotool search --onlyvisible --name "KORIMA for Windows" >/dev/null && fail "the window came before the box"
+xdotool search --onlyvisible --name "^KORIMA$" >/dev/null && fail "the window came before the box"
 xdotool windowfocus --sync "$box"
 xdotool key --window "$box" Return
-main=$(timeout 20 xdotool search --sync --onlyvisible --name "KORIMA for Windows" | head -1)
+main=$(timeout 20 xdotool search --sync --onlyvisible --name "^KORIMA$" | head -1)
 [[ -n $main ]] || fail "the main window did not appear"
 ini=$home/.config/korima/korima.ini
 [[ -f $ini ]] || fail "no settings file in ~/.config/korima"
@@ -94,7 +94,7 @@ printf '"%s","0","127.0.0.1","%s",0,0\r\n' "$work/data" "$port" > "$ini"
 as_user korima > "$work/korima.log" 2>&1 &
 pid=$!
 pids+=($pid)
-main=$(timeout 20 xdotool search --sync --onlyvisible --name "KORIMA for Windows" | head -1)
+main=$(timeout 20 xdotool search --sync --onlyvisible --name "^KORIMA$" | head -1)
 [[ -n $main ]] || fail "the main window did not appear the second time"
 sleep 0.3
 xdotool mousemove --window "$main" 140 18 click --repeat 2 --delay 60 1

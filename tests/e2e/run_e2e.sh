@@ -41,7 +41,7 @@ export QT_QPA_PLATFORM=xcb
 (cd "$work" && exec "$work/app/Korima") > "$work/korima.log" 2>&1 &
 korima_pid=$!
 pids+=($korima_pid)
-main=$(xdotool search --sync --onlyvisible --name "KORIMA for Windows" | head -1)
+main=$(xdotool search --sync --onlyvisible --name "^KORIMA$" | head -1)
 [[ -n $main ]] || fail "main window did not appear"
 echo "main window $main"
 

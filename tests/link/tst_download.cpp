@@ -294,6 +294,7 @@ class TestDownload : public QObject {
     QTest::newRow("non-numeric local port") << "x" << "6001" << int(EINVAL) << int(link::SocketStep::LocalPort);
     QTest::newRow("empty local port") << "" << "6001" << int(EINVAL) << int(link::SocketStep::LocalPort);
     QTest::newRow("the kernel refuses the send") << "6000" << "6001 refused" << int(EPERM) << int(link::SocketStep::Send);
+    QTest::newRow("an address in a refused form") << "6000" << "6001 127.1" << int(EINVAL) << int(link::SocketStep::Address);
   }
   void socketErrors() {
     QFETCH(QString, localPort);
@@ -306,12 +307,14 @@ class TestDownload : public QObject {
     rig.options.localPort = localPort.section(' ', 0, 0);
     rig.options.remotePort = remotePort.section(' ', 0, 0);
     if (remotePort.endsWith("refused")) rig.net.faults.refuse = [](quint32, quint16) { return EPERM; };
+    if (remotePort.endsWith("127.1")) rig.options.remoteHost = "127.1";
     rig.Write("a\r\n");
     QVERIFY(rig.Run());
     QCOMPARE(rig.Result().outcome, Outcome::SocketError);
     QCOMPARE(int(rig.Result().socketStep), step);
-    QCOMPARE(rig.Ending(), QString::number(number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
-                               platform::OsErrorText(number));
+    const QString text = rig.Result().socketStep == link::SocketStep::Address
+                             ? "127.1: " + link::wording::AddressForm() : platform::OsErrorText(number);
+    QCOMPARE(rig.Ending(), QString::number(number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") + text);
     QCOMPARE(rig.Result().silentWaits, 0);  // a failed send ends at once, no reply is waited for
     QVERIFY(rig.cradle->Received().isEmpty());
   }

@@ -9,6 +9,9 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include "platform/Net.h"
+
+#include <QHostAddress>
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
@@ -316,6 +319,34 @@ class TestPlatform : public QObject {
     QCOMPARE(platform::VolumeOf("relative/path"), QString());
     QCOMPARE(platform::VolumeOf(""), QString());
     platform::SetVolumesForTest({});
+  }
+
+  // An address means one cradle: four decimal parts, zero-padded ones too;
+  // the resolver's other numeric forms are refused, names are names.
+  void hostForms_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("address");  // "refused", "name", or the address it means
+    QTest::newRow("plain") << " 192.168.1.100 " << "192.168.1.100";
+    QTest::newRow("zero-padded part is decimal") << "127.0.0.010" << "127.0.0.10";
+    QTest::newRow("zero-padded everywhere") << "192.168.001.010" << "192.168.1.10";
+    QTest::newRow("zero-padded zeros") << "127.000.000.002" << "127.0.0.2";
+    QTest::newRow("a part above 255") << "256.1.1.1" << "refused";
+    QTest::newRow("two parts") << "127.1" << "refused";
+    QTest::newRow("one number") << "2130706434" << "refused";
+    QTest::newRow("hexadecimal") << "0x7f.1" << "refused";
+    QTest::newRow("five parts") << "1.2.3.4.5" << "refused";
+    QTest::newRow("trailing dot") << "127.0.0.1." << "refused";
+    QTest::newRow("a name") << "cradle-1.shop.example" << "name";
+    QTest::newRow("a name that starts with digits") << "1st-floor" << "name";
+  }
+  void hostForms() {
+    QFETCH(QString, text);
+    QFETCH(QString, address);
+    const platform::net::HostText h = platform::net::ReadHost(text);
+    const QString got = h.form == platform::net::HostForm::Refused ? "refused"
+                        : h.form == platform::net::HostForm::Name  ? "name"
+                                                                   : QHostAddress(h.ipv4).toString();
+    QCOMPARE(got, address);
   }
 };
 
