@@ -32,7 +32,6 @@ enum ExitCode {
 };
 
 int ExitCodeOf(link::Outcome outcome);
-QString UsageText();
 
 // Makes the tick source of each download, which the download then owns;
 // empty: the program's 10 ms timer.
