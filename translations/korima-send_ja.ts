@@ -183,7 +183,7 @@ Exit codes:
   3    a file cannot be read, is empty, or cannot be converted
   4    socket error (bind, port, host)
   5    no reply (a line or END timed out, or the connect timeout)
-  6    NAK after five attempts (a line or END)
+  6    five sends without an ACK, the last answered NAK (a line or END)
   7    BEL
   8    FUL (the terminal&apos;s memory is full)
   130  interrupted (SIGINT or SIGTERM)
@@ -231,7 +231,7 @@ Details: man korima-send
   3    ファイルを読めない、空である、または変換できない
   4    ソケットのエラー（バインド、ポート、ホスト）
   5    応答なし（行か END の受信タイムアウト、または接続のタイムアウト）
-  6    5回続けて NAK（行か END）
+  6    5回送っても受け取られず、最後が NAK（行か END）
   7    BEL
   8    FUL（端末のメモリがいっぱい）
   130  中断（SIGINT または SIGTERM）

@@ -49,7 +49,7 @@ QString UsageText() {
       "  3    a file cannot be read, is empty, or cannot be converted\n"
       "  4    socket error (bind, port, host)\n"
       "  5    no reply (a line or END timed out, or the connect timeout)\n"
-      "  6    NAK after five attempts (a line or END)\n"
+      "  6    five sends without an ACK, the last answered NAK (a line or END)\n"
       "  7    BEL\n"
       "  8    FUL (the terminal's memory is full)\n"
       "  130  interrupted (SIGINT or SIGTERM)\n"
