@@ -28,8 +28,7 @@ pages = sorted(p.name[:-5] for p in (root / 'man1').glob('*.1.gz'))
 failures = []
 def width(s): return sum(1 + (unicodedata.east_asian_width(c) in 'WF') for c in s)
 def man(lang, columns, *args):
-    env = dict(os.environ, LANG=lang, LC_ALL='', LANGUAGE='', MANPATH=str(root), MANWIDTH=str(columns),
-               MAN_KEEP_FORMATTING='', MANPAGER='cat', PAGER='cat')
+    env = dict(os.environ, LANG=lang, LC_ALL='', LANGUAGE='', MANPATH=str(root), MANWIDTH=str(columns))
     r = subprocess.run(['man', *args], env=env, capture_output=True, text=True)
     return r.stdout, r.stderr
 

@@ -13,7 +13,7 @@ from pathlib import Path
 
 src, kind = Path(sys.argv[1]), sys.argv[2]
 # Words that stand for a value, as each language writes them.
-PLACEHOLDERS = {'ファイル': 'file', 'テキスト': 'text', '番号': 'number', 'オプション': 'OPTIONS', '秒': 'SECONDS'}
+PLACEHOLDERS = {'ファイル': 'file', 'テキスト': 'text', '番号': 'number'}
 
 def norm(text):
     text = unicodedata.normalize('NFKC', text)
@@ -55,15 +55,10 @@ def manpage(text):
         }
 
 def compare(name, en, ja):
-    failures = []
     en, ja = list(en), list(ja)
-    if len(en) != len(ja):
-        failures.append(f"{name}: {len(en)} sections in English, {len(ja)} in Japanese")
-    for n, (e, j) in enumerate(zip(en, ja)):
-        for key in e:
-            if e[key] != j[key]:
-                failures.append(f"{name}, section {n}: {key} differ:\n  en {e[key]}\n  ja {j[key]}")
-    return failures
+    return ([f"{name}: {len(en)} sections in English, {len(ja)} in Japanese"] if len(en) != len(ja) else []) + [
+        f"{name}, section {n}: {key} differ:\n  en {e[key]}\n  ja {j[key]}"
+        for n, (e, j) in enumerate(zip(en, ja)) for key in e if e[key] != j[key]]
 
 failures, checks = [], 0
 if kind == 'readme':
