@@ -1,4 +1,5 @@
 #include "Sender.h"
+#include "Usage.h"
 
 #include "config/Settings.h"
 #include "config/SettingsLocation.h"
@@ -74,49 +75,6 @@ int ExitCodeOf(Outcome outcome) {
     case Outcome::None: break;
   }
   return kExitSocket;
-}
-
-QString UsageText() {
-  return Sender::tr(
-      "Usage: korima-send [OPTIONS] FILE...\n"
-      "Downloads each FILE into the handheld terminal in its cradle, as KORIMA's start button does:\n"
-      "\"MASTER\" until the terminal answers, one packet per line, \"END\". Files go in the order given;\n"
-      "a cradle's first failure ends that cradle's run. Several cradles run at once.\n"
-      "\n"
-      "Settings come from the settings file of the KORIMA window program beside this one;\n"
-      "options override them for this run.\n"
-      "  --host HOST[:PORT]     a cradle's address; give it once for each cradle (required\n"
-      "                         unless the settings file has one)\n"
-      "  --hosts FILE           cradles from FILE, one HOST or HOST:PORT a line (# comments)\n"
-      "  --port N               the cradles' UDP port, where HOST gives none\n"
-      "  --local-port N         the local UDP port to bind, shared by all cradles\n"
-      "  --title-line           line 1 of each file is a title and is not sent\n"
-      "  --no-title-line        line 1 of each file is data\n"
-      "  --settings FILE        read this settings file instead\n"
-      "  --encoding ENC         auto (default): a UTF-8 file is converted to CP932, anything\n"
-      "                         else is sent as it is; cp932: the file's bytes as they are;\n"
-      "                         utf-8: every file converted. Conversions are checked before\n"
-      "                         anything is sent\n"
-      "  --connect-timeout S    give up the \"MASTER\" phase after S seconds (default 0: never)\n"
-      "  --repeat[=N]           after each terminal, wait for the next one in the cradle:\n"
-      "                         N terminals in all (default: until a signal)\n"
-      "  --progress=MODE        auto (default), bar, lines or none\n"
-      "  -q, --quiet            print only failures\n"
-      "  --json                 one JSON object per cradle and file on standard output when it ends\n"
-      "  -h, --help             this text\n"
-      "  --version              the version\n"
-      "\n"
-      "Exit codes:\n"
-      "  0    every file complete in every cradle (the terminal acknowledged END)\n"
-      "  2    usage or settings error\n"
-      "  3    a file cannot be read, is empty, or cannot be converted\n"
-      "  4    socket error (bind, port, host)\n"
-      "  5    no reply (a line or END timed out, or the connect timeout)\n"
-      "  6    NAK after five attempts\n"
-      "  7    BEL\n"
-      "  8    FUL (the terminal's memory is full)\n"
-      "  130  interrupted (SIGINT or SIGTERM)\n"
-      "With several cradles, the code is that of the first cradle, in the order given, that failed.\n");
 }
 
 Sender::Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal,

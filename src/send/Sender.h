@@ -29,7 +29,6 @@ enum ExitCode {
 };
 
 int ExitCodeOf(link::Outcome outcome);
-QString UsageText();
 
 
 class Sender : public QObject {

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
@@ -19,6 +20,12 @@ int main(int argc, char** argv) {
   QTranslator translator;
   if (translator.load(QLocale(), QStringLiteral("korima-send"), QStringLiteral("_"), QStringLiteral(":/i18n")))
     QCoreApplication::installTranslator(&translator);
+  // Qt's own texts (the option parser's errors) in the same language, where
+  // Qt's translations are installed: a message is never half English.
+  QTranslator qtTranslator;
+  if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&qtTranslator);
   // The descriptors themselves, unbuffered: each JSON object and status line
   // reaches a pipe as it is written, not when the program ends.
   QFile out, err;

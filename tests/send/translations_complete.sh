@@ -9,7 +9,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$source_dir/translations/korima-send_ja.ts" "$work/check.ts"
-"$lupdate" -locations none "$source_dir/src/send/Sender.cpp" "$source_dir/src/send/main.cpp" -ts "$work/check.ts" \
+"$lupdate" -locations none "$source_dir/src/send" -ts "$work/check.ts" \
   > "$work/lupdate.log" 2>&1 || fail "lupdate: $(cat "$work/lupdate.log")"
 if grep -q 'type="unfinished"' "$work/check.ts"; then
   fail "untranslated: $(grep -B2 'type="unfinished"' "$work/check.ts" | grep '<source>' | head -5)"
