@@ -17,10 +17,6 @@ QString FromCp932(const QByteArray& bytes) {
   return dec.decode(bytes);
 }
 
-bool IsCp932LeadByte(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 qint64 Cp932CharCount(const QByteArray& bytes) {
   qint64 count = 0;
   const qsizetype n = bytes.size();
@@ -59,20 +55,44 @@ QStringDecoder StrictUtf8(bool whole) {
   return QStringDecoder(QStringConverter::Utf8, flags);
 }
 
+// The single bytes 80, A0 and FD-FF are no CP932 characters, yet some tables
+// read them as these code points.
+bool IsStrayByteReading(char16_t c) { return c == 0x80 || c == 0xA0 || (c >= 0xF8F0 && c <= 0xF8F3); }
+
+// The codec's errors stick to it for good, so a reused converter shows a
+// failure in its output instead: an invalid character becomes U+0000 (no
+// character from 0x80 up, nor any pair of bytes, reads or writes as that).
+// Stateless: a cut sequence at the end is a failure, and is not carried into
+// the next call.
+constexpr QStringConverter::Flags kCodecFlags =
+    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInvalidToNull;
+
+Cp932CharSet LearnCp932Chars() {
+  Cp932CharSet set;
+  QStringDecoder dec("CP932", kCodecFlags);
+  auto reads = [&](QByteArrayView bytes) {
+    const QString c = dec.decode(bytes);
+    return c.size() == 1 && c[0].unicode() != 0 && !IsStrayByteReading(c[0].unicode());
+  };
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    const char first = char(b);
+    if (!IsCp932LeadByte(uchar(b))) {
+      set[b] = b != 0x80 && b != 0xA0 && b < 0xFD && reads(QByteArrayView(&first, 1));
+      continue;
+    }
+    for (int t = 0; t <= 0xFF; ++t) {
+      const char pair[2] = {first, char(t)};
+      set[b << 8 | t] = reads(QByteArrayView(pair, 2));
+    }
+  }
+  return set;
+}
+
 }  // namespace
 
-bool LooksLikeUtf8(const QByteArray& head, bool wholeFile) {
-  if (head.startsWith(kUtf8Bom)) return true;
-  bool nonAscii = false;
-  for (char c : head)
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      nonAscii = true;
-      break;
-    }
-  if (!nonAscii) return false;
-  QStringDecoder dec = StrictUtf8(wholeFile);
-  const QString text = dec.decode(head);
-  return !dec.hasError();
+const Cp932CharSet& Cp932Chars() {
+  static const Cp932CharSet set = LearnCp932Chars();
+  return set;
 }
 
 bool Utf8ToCp932(const QByteArray& utf8, QByteArray& cp932, qsizetype& badColumn, bool& invalidUtf8) {

@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <memory>
 
@@ -231,12 +234,77 @@ bool OutputFile::Commit() {
   return ok;
 }
 
+// ---- data files ----------------------------------------------------------------
+
+namespace {
+
+// Opened without blocking, so that a FIFO without a writer can't hang the
+// caller, and kept only when it is a regular file; then reads block again.
+// -1 with `error` set on failure.
+int OpenRegular(const QString& path, int& error, qint64* size = nullptr) {
+  error = 0;
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) error = errno;
+  else if (S_ISDIR(st.st_mode)) error = EISDIR;
+  else if (!S_ISREG(st.st_mode)) error = EINVAL;
+  else if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    error = errno;
+  if (error == 0) {
+    if (size) *size = st.st_size;
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
+// Up to `max` bytes appended to `buf`; the count, 0 at the end, -1 with `error`.
+qsizetype ReadSome(int fd, QByteArray& buf, qsizetype max, int& error) {
+  const qsizetype old = buf.size();
+  buf.resize(old + max);
+  ssize_t n;
+  do n = ::read(fd, buf.data() + old, size_t(max));
+  while (n < 0 && errno == EINTR);
+  error = n < 0 ? (errno ? errno : EIO) : 0;
+  buf.resize(old + std::max<qsizetype>(n, 0));
+  return n;
+}
+
+}  // namespace
+
+bool JudgeFile(const QString& path, EncodingVerdict& verdict, ErrorState& error) {
+  error = {};
+  int e = 0;
+  const int fd = OpenRegular(path, e);
+  if (fd >= 0) {
+    EncodingJudge judge;
+    QByteArray chunk;
+    qsizetype n;
+    while ((n = ReadSome(fd, chunk, kChunk, e)) > 0) {
+      judge.Feed(chunk);
+      chunk.truncate(0);
+    }
+    ::close(fd);
+    if (n == 0) verdict = judge.Finish();
+  }
+  if (e) error = {e, OsErrorText(e)};
+  return e == 0;
+}
+
 bool IsUtf8File(const QString& path, bool& utf8) {
   utf8 = false;
-  InputFile file;
-  QByteArray head;
-  if (!file.Open(path) || !file.ReadHead(kUtf8SniffBytes, head)) return false;
-  utf8 = LooksLikeUtf8(head, file.Eof());
+  EncodingVerdict verdict;
+  ErrorState error;
+  if (!JudgeFile(path, verdict, error)) {
+    RaiseError(error.Number, error.Description);
+    return false;
+  }
+  ClearError();
+  utf8 = verdict.encoding == TextEncoding::Utf8;
   return true;
 }
 

@@ -3,6 +3,7 @@
 // holds its input, a save its output, and closing one never touches another.
 // Bytes are the file's own (CP932); nothing is decoded on the way through.
 #include "Errors.h"
+#include "TextEncoding.h"
 
 #include <QByteArray>
 #include <QList>
@@ -85,9 +86,13 @@ class OutputFile {
   QByteArray old_, pending_;
 };
 
-// Whether the file at `path` is UTF-8 by LooksLikeUtf8's rule (Cp932.h),
-// from its first kUtf8SniffBytes. False, with the error state set, when it
-// can't be read.
+// What the file at `path` is written in (TextEncoding.h), judged on all of
+// it. False, with `error`, when it can't be opened or read; only a regular
+// file is read: a FIFO or a device would stall or never end.
+bool JudgeFile(const QString& path, EncodingVerdict& verdict, ErrorState& error);
+
+// Whether JudgeFile takes the file at `path` for UTF-8. False, with the error
+// state set, when it can't be read.
 bool IsUtf8File(const QString& path, bool& utf8);
 
 // The pure halves of InputFields / WriteFields.

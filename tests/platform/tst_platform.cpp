@@ -1,9 +1,10 @@
-// The toolkit layer: CP932 and UTF-8, sequential files and their comma-value
-// rules, volumes, signals.
+// The toolkit layer: CP932 and UTF-8, what a file is written in, sequential
+// files and their comma-value rules, volumes, signals.
 #include "TestSupport.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "platform/Process.h"
+#include "platform/TextEncoding.h"
 #include "platform/TextFiles.h"
 #include "platform/Volumes.h"
 
@@ -15,6 +16,8 @@
 #include <unistd.h>
 
 namespace files = platform::files;
+using platform::TextEncoding;
+Q_DECLARE_METATYPE(platform::TextEncoding)
 
 class TestPlatform : public QObject {
   Q_OBJECT
@@ -41,30 +44,6 @@ class TestPlatform : public QObject {
     bool ok = true;
     platform::ToCp932(QStringLiteral("한글"), &ok);
     QVERIFY(!ok);
-  }
-
-  // The rule that tells a UTF-8 file: a byte-order mark, or valid UTF-8 with
-  // something beyond ASCII. CP932 with kana or kanji never passes.
-  void looksLikeUtf8_data() {
-    QTest::addColumn<QByteArray>("head");
-    QTest::addColumn<bool>("whole");
-    QTest::addColumn<bool>("utf8");
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "a,1\r\n") << true << true;
-    QTest::newRow("kanji") << QByteArray("商品,1\r\n") << true << true;
-    QTest::newRow("ASCII only") << QByteArray("a,1\r\n") << true << false;
-    QTest::newRow("CP932 kanji") << QByteArray("\x8f\xa4\x95\x69,1\r\n") << true << false;
-    QTest::newRow("CP932 half-width kana") << QByteArray("\xb1\xb2\xb3\r\n") << true << false;
-    QTest::newRow("CP932 hiragana") << QByteArray("\x82\xa0\x82\xa2") << true << false;
-    QTest::newRow("sample cut inside a character") << QByteArray("商品\xe5\x95") << false << true;
-    QTest::newRow("file ending inside a character") << QByteArray("商品\xe5\x95") << true << false;
-    QTest::newRow("overlong form") << QByteArray("a\xc0\xaf") << true << false;
-    QTest::newRow("surrogate") << QByteArray("a\xed\xa0\x80") << true << false;
-  }
-  void looksLikeUtf8() {
-    QFETCH(QByteArray, head);
-    QFETCH(bool, whole);
-    QFETCH(bool, utf8);
-    QCOMPARE(platform::LooksLikeUtf8(head, whole), utf8);
   }
 
   // UTF-8 to CP932: the JIS code points as CP932 has them, anything else
@@ -100,6 +79,61 @@ class TestPlatform : public QObject {
     QCOMPARE(out, cp932);
     QCOMPARE(int(bad), column);
     QCOMPARE(isInvalid, invalid);
+  }
+
+  // The one decision on what a file is written in, the same whatever the
+  // chunks it is fed in: the whole file, byte by byte, or 64 KiB at a time.
+  void judge_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<bool>("alsoUtf8");
+    QTest::addColumn<qint64>("line");  // where
+    QTest::addColumn<qint64>("column");
+    const QByteArray head = "4901234567890,";
+    const QByteArray ascii64k(65535, 'a');
+    QTest::newRow("empty") << QByteArray() << TextEncoding::Ascii << false << 0ll << 0ll;
+    QTest::newRow("ASCII") << QByteArray("a,1\r\n\x7f\x1a") << TextEncoding::Ascii << false << 0ll << 0ll;
+    QTest::newRow("UTF-16 LE mark") << QByteArray("\xFF\xFE" "a\0") << TextEncoding::Utf16LE << false << 0ll << 0ll;
+    QTest::newRow("UTF-16 BE mark only") << QByteArray("\xFE\xFF") << TextEncoding::Utf16BE << false << 0ll << 0ll;
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF" "a\xb1") << TextEncoding::Utf8 << false << 0ll << 0ll;
+    QTest::newRow("CP932 kanji") << QByteArray("\x8f\xa4\x95\x69,1\r\n") << TextEncoding::ShiftJis << false << 0ll << 0ll;
+    // Half-width katakana in pairs are valid UTF-8, and never above U+07FF.
+    QTest::newRow("ﾐｿ") << head + "\xd0\xbf,198\r\n" << TextEncoding::ShiftJis << true << 1ll << 15ll;
+    QTest::newRow("ﾂｰ") << "a\r\n" + head + "\xc2\xb0\r\n" << TextEncoding::ShiftJis << true << 2ll << 15ll;
+    QTest::newRow("ﾏｰﾚｰ") << "a\rb\r" + head + "\xcf\xb0\xda\xb0" << TextEncoding::ShiftJis << true << 3ll << 15ll;
+    QTest::newRow("ﾗｼﾞｵ") << "a\r\n\n" + head + "\xd7\xbc\xde\xb5" << TextEncoding::ShiftJis << true << 3ll << 15ll;
+    QTest::newRow("ﾄｲﾚ用") << head + "\xc4\xb2\xda\x97\x70" << TextEncoding::ShiftJis << true << 1ll << 15ll;
+    QTest::newRow("Café") << QByteArray("Caf\xc3\xa9") << TextEncoding::ShiftJis << true << 1ll << 4ll;
+    QTest::newRow("UTF-8 cut by the end of the file") << QByteArray("\xd0\xbf\xd0") << TextEncoding::ShiftJis << false << 0ll << 0ll;
+    QTest::newRow("4°C") << QByteArray("4\xc2\xb0" "C") << TextEncoding::ShiftJis << true << 1ll << 2ll;
+    for (const char* c : {"※", "→", "㈱", "€"})
+      QTest::newRow(c) << QByteArray("a,") + c + "\r\n" << TextEncoding::Utf8 << false << 0ll << 0ll;
+    QTest::newRow("UTF-8 Japanese after 64 KiB") << ascii64k + "\r\n商品\r\n" << TextEncoding::Utf8 << false << 0ll << 0ll;
+    // A character cut by a 64 KiB edge is judged on all its bytes.
+    for (const char* cut : {"\xc3\xbd\xc4", "\xf4\x90", "\xe0\x80", "\xed\xa0", "\xf0\x8f"})
+      QTest::newRow(QByteArray(cut).toHex(' ').constData()) << ascii64k + cut + ",1\r\n" << TextEncoding::ShiftJis << false << 0ll << 0ll;
+    // Neither: where CP932 stops reading, in characters of its reading.
+    QTest::newRow("UTF-8 with a stray byte") << QByteArray("code,name\r\n1,商品\xff\r\n") << TextEncoding::Neither << false << 2ll << 4ll;
+    QTest::newRow("EUC-JP") << QByteArray("1,\xa4\xb3\xa4\xf3\r\n") << TextEncoding::Neither << false << 1ll << 6ll;
+    QTest::newRow("lone lead byte at the end") << QByteArray("a\r\nb\x82") << TextEncoding::Neither << false << 2ll << 2ll;
+    QTest::newRow("A0") << QByteArray("\x82\xa0\xa0") << TextEncoding::Neither << false << 1ll << 2ll;
+    QTest::newRow("unassigned pair") << QByteArray("\xb1\x85\x40") << TextEncoding::Neither << false << 1ll << 2ll;
+  }
+  void judge() {
+    QFETCH(QByteArray, file);
+    QFETCH(TextEncoding, encoding);
+    QFETCH(bool, alsoUtf8);
+    QFETCH(qint64, line);
+    QFETCH(qint64, column);
+    for (qsizetype chunk : {qsizetype(0), qsizetype(1), qsizetype(65536)}) {
+      platform::EncodingJudge judge;
+      for (qsizetype i = 0; i < file.size(); i += chunk ? chunk : file.size())
+        judge.Feed(QByteArrayView(file).sliced(i, std::min(file.size() - i, chunk ? chunk : file.size())));
+      const platform::EncodingVerdict v = judge.Finish();
+      QCOMPARE(v.encoding, encoding);
+      QCOMPARE(v.alsoUtf8, alsoUtf8);
+      QCOMPARE(v.where, (platform::TextPosition{line, column}));
+    }
   }
 
   void charCount_data() {
