@@ -1,5 +1,5 @@
-// The toolkit layer: CP932 and UTF-8, what a file is written in, sequential
-// files and their comma-value rules, volumes, signals.
+// The toolkit layer: CP932, UTF-8 and UTF-16, what a file is written in,
+// sequential files and their comma-value rules, volumes, signals.
 #include "TestSupport.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
@@ -13,11 +13,29 @@
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace files = platform::files;
 using platform::TextEncoding;
+using Next = files::LineReader::Next;
+using Problem = files::LineReader::Problem;
 Q_DECLARE_METATYPE(platform::TextEncoding)
+Q_DECLARE_METATYPE(files::LineConversion)
+Q_DECLARE_METATYPE(Problem::Kind)
+
+namespace {
+// A byte-order mark and the text, as a spreadsheet saves "Unicode text".
+QByteArray Utf16(const QString& text, bool bigEndian) {
+  QByteArray out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (QChar c : text) {
+    const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  }
+  return out;
+}
+}  // namespace
 
 class TestPlatform : public QObject {
   Q_OBJECT
@@ -201,43 +219,151 @@ class TestPlatform : public QObject {
     QCOMPARE(platform::Cp932CharCount(bytes), count);
   }
 
-  void lineInput_data() {
+  // Lines as the terminal gets them, and the file's bytes consumed after
+  // each. Files sent as they are read the same through the old reader.
+  void lines_data() {
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<files::LineConversion>("conversion");
     QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QList<qint64>>("consumed");
     using L = QList<QByteArray>;
-    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << L{"a", "b"};
-    QTest::newRow("LF alone") << QByteArray("a\nb\n") << L{"a", "b"};
-    QTest::newRow("CR alone") << QByteArray("a\rb\r") << L{"a", "b"};
-    QTest::newRow("no terminator on the last line") << QByteArray("a\r\nb") << L{"a", "b"};
-    QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb\n\nc") << L{"a", "", "b", "", "c"};
-    QTest::newRow("empty file") << QByteArray() << L{};
-    QTest::newRow("one empty line") << QByteArray("\r\n") << L{""};
-    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\n") << L{"a", ""};
+    using C = QList<qint64>;
+    const auto none = files::LineConversion::None;
+    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << none << L{"a", "b"} << C{3, 6};
+    QTest::newRow("LF alone") << QByteArray("a\nb\n") << none << L{"a", "b"} << C{2, 4};
+    QTest::newRow("CR alone") << QByteArray("a\rb\r") << none << L{"a", "b"} << C{2, 4};
+    QTest::newRow("no end on the last line") << QByteArray("a\r\nb") << none << L{"a", "b"} << C{3, 4};
+    QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb\n\nc") << none << L{"a", "", "b", "", "c"}
+                                      << C{3, 5, 7, 8, 9};
+    QTest::newRow("empty file") << QByteArray() << none << L{} << C{};
+    QTest::newRow("one empty line") << QByteArray("\r\n") << none << L{""} << C{2};
+    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\n") << none << L{"a", ""} << C{2, 4};
     QTest::newRow("CR LF across a buffer boundary")
-        << (QByteArray(65535, 'x') + "\r\nz") << L{QByteArray(65535, 'x'), "z"};
+        << (QByteArray(65535, 'x') + "\r\nz") << none << L{QByteArray(65535, 'x'), "z"} << C{65537, 65538};
     QTest::newRow("line longer than a buffer")
-        << (QByteArray(200000, 'y') + "\n") << L{QByteArray(200000, 'y')};
+        << (QByteArray(200000, 'y') + "\n") << none << L{QByteArray(200000, 'y')} << C{200001};
     QTest::newRow("CP932 bytes untouched")
-        << QByteArray("\x82\xA0\x5C,\x81\x60\r\n") << L{"\x82\xA0\x5C,\x81\x60"};
+        << QByteArray("\x82\xA0\x5C,\x81\x60\x7f\x1a\x1c\r\n") << none << L{"\x82\xA0\x5C,\x81\x60\x7f\x1a\x1c"} << C{11};
+    QTest::newRow("UTF-8: mark dropped, DEL SUB FS kept")
+        << QByteArray("\xEF\xBB\xBF商品\x7f\x1a\x1c\r\nx") << files::LineConversion::FromUtf8
+        << L{"\x8f\xa4\x95\x69\x7f\x1a\x1c", "x"} << C{14, 15};
+    // 上 is U+4E0A: a 0A byte inside a code unit ends no line.
+    QTest::newRow("UTF-16 LE") << Utf16(QStringLiteral("コード\t上\r\n4901\t缶\rx\n"), false)
+                               << files::LineConversion::FromUtf16LE
+                               << L{"\x83\x52\x81\x5b\x83\x68\t\x8f\xe3", "4901\t\x8a\xca", "x"} << C{16, 30, 34};
+    QTest::newRow("UTF-16 BE") << Utf16(QStringLiteral("a\t上\r\nb"), true) << files::LineConversion::FromUtf16BE
+                               << L{"a\t\x8f\xe3", "b"} << C{12, 14};
   }
-  void lineInput() {
+  void lines() {
     QFETCH(QByteArray, content);
+    QFETCH(files::LineConversion, conversion);
     QFETCH(QList<QByteArray>, lines);
+    QFETCH(QList<qint64>, consumed);
     QTemporaryDir dir;
     const QString path = dir.filePath("data.txt");
     QVERIFY(WriteAll(path, content));
+    files::LineReader reader;
+    QVERIFY(reader.Open(path, conversion));
+    QCOMPARE(reader.SizeAtOpen(), content.size());
+    QList<QByteArray> got;
+    QList<qint64> counts;
+    QByteArray line;
+    while (reader.Read(line) == Next::Line) {
+      got << line;
+      counts << reader.BytesConsumed();
+    }
+    QCOMPARE(reader.LastProblem().kind, Problem::None);
+    QCOMPARE(reader.Read(line), Next::End);
+    QCOMPARE(got, lines);
+    QCOMPARE(counts, consumed);
+    if (conversion != files::LineConversion::None) return;
     files::InputFile in;
     QVERIFY(in.Open(path));
-    QList<QByteArray> got;
+    got.clear();
     while (!in.Eof()) {
-      QByteArray line;
       QVERIFY(in.LineInput(line));
       got << line;
     }
-    QByteArray extra;
-    QVERIFY(!in.LineInput(extra));  // reading past the end is an error
+    QVERIFY(!in.LineInput(line));  // reading past the end is an error
     QVERIFY(platform::Err().Number != 0);
     QCOMPARE(got, lines);
+  }
+
+  // A line that can't be converted is named with its column; the lines after it still read.
+  void lineProblems_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<files::LineConversion>("conversion");
+    QTest::addColumn<Problem::Kind>("kind");
+    QTest::addColumn<qint64>("column");
+    QTest::addColumn<QList<QByteArray>>("after");
+    using L = QList<QByteArray>;
+    const auto utf8 = files::LineConversion::FromUtf8;
+    QTest::newRow("emoji") << QByteArray("b😀\r\nc") << utf8 << Problem::Unconvertible << 2ll << L{"c"};
+    QTest::newRow("U+F86F") << QByteArray("ab\xef\xa1\xaf") << utf8 << Problem::Unconvertible << 3ll << L{};
+    QTest::newRow("not UTF-8") << QByteArray("ab\xff\r\nc") << utf8 << Problem::NotUtf8 << 3ll << L{"c"};
+    QTest::newRow("lone surrogate") << Utf16(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b\r\nc"), false)
+                                    << files::LineConversion::FromUtf16LE << Problem::NotUtf16 << 2ll << L{"c"};
+    QTest::newRow("odd byte at the end") << Utf16(QStringLiteral("ab"), true) + "x"
+                                         << files::LineConversion::FromUtf16BE << Problem::NotUtf16 << 3ll << L{};
+  }
+  void lineProblems() {
+    QFETCH(QByteArray, content);
+    QFETCH(files::LineConversion, conversion);
+    QFETCH(Problem::Kind, kind);
+    QFETCH(qint64, column);
+    QFETCH(QList<QByteArray>, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QVERIFY(WriteAll(path, content));
+    files::LineReader reader;
+    QVERIFY(reader.Open(path, conversion));
+    QByteArray line;
+    QCOMPARE(reader.Read(line), Next::Failed);
+    QCOMPARE(reader.LastProblem().kind, kind);
+    QCOMPARE(reader.LastProblem().column, column);
+    QList<QByteArray> got;
+    while (reader.Read(line) == Next::Line) got << line;
+    QCOMPARE(got, after);
+  }
+
+  // A file holding nothing but a byte-order mark is as empty as an empty file.
+  void byteOrderMarkAlone() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+      QVERIFY(WriteAll(path, mark));
+      for (auto conversion : {files::LineConversion::None, files::LineConversion::FromUtf8,
+                              files::LineConversion::FromUtf16LE, files::LineConversion::FromUtf16BE}) {
+        files::LineReader reader;
+        QVERIFY(reader.Open(path, conversion));
+        QByteArray line;
+        QCOMPARE(reader.Read(line), Next::End);
+        QCOMPARE(reader.BytesConsumed(), qstrlen(mark));
+      }
+    }
+  }
+
+  // Only regular files open, and at once: a FIFO without a writer would
+  // block, a device never ends.
+  void onlyRegularFiles() {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QList<std::pair<QString, int>> cases{
+        {fifo, EINVAL}, {"/dev/zero", EINVAL}, {dir.path(), EISDIR}, {dir.filePath("missing"), ENOENT}};
+    for (const auto& [path, error] : cases) {
+      files::LineReader reader;
+      QVERIFY(!reader.Open(path, files::LineConversion::None));
+      QCOMPARE(reader.LastProblem().kind, Problem::Open);
+      QCOMPARE(reader.LastProblem().error, error);
+      QVERIFY(!reader.LastProblem().errorText.isEmpty());
+      QByteArray line;
+      QCOMPARE(reader.Read(line), Next::Failed);
+      platform::EncodingVerdict verdict;
+      platform::ErrorState e;
+      QVERIFY(!files::JudgeFile(path, verdict, e));
+      QCOMPARE(e.Number, error);
+    }
   }
 
   void openErrorsCarryTheOsNumber() {
