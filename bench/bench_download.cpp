@@ -1,9 +1,11 @@
 // korima-bench: downloads into the terminal simulator on loopback with the
 // program's real 10 ms ticks and prints throughput against the protocol's
 // limit, CPU use of the sending side, peak memory for a small and a huge file,
-// and the same for korima-send serving many cradles at once.
+// the rate at which a file's encoding is judged, and the same for korima-send
+// serving many cradles at once.
 #include "link/Download.h"
 #include "platform/Process.h"
+#include "platform/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -97,6 +99,30 @@ void WriteShortLines(const QString& path, int lines) {
   QFile f(path);
   f.open(QIODevice::WriteOnly);
   for (int i = 0; i < lines; ++i) f.write("4901234567894,\x83\x7b\x81\x5b\x83\x8b\x83\x79\x83\x93,120\r\n");
+}
+
+// The encoding judge over a 200 MB file that reads as Shift-JIS and as UTF-8
+// (half-width katakana in pairs), so that both readings run to its end: MB/s,
+// or -1 when the file is judged wrongly.
+double JudgeRate(const QString& path) {
+  const QByteArray line = "4901234567890,\xd0\xbf\xc2\xb0 \xcf\xb0\xda\xb0 \xd7\xbc\xde\xb5,198,2026/12/07\r\n";
+  const QByteArray chunk = line.repeated((1 << 20) / line.size());
+  const qint64 bytes = 200LL * 1024 * 1024 / chunk.size() * chunk.size();
+  {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return -1;
+    for (qint64 written = 0; written < bytes; written += chunk.size())
+      if (f.write(chunk) != chunk.size()) return -1;
+  }
+  QElapsedTimer t;
+  t.start();
+  platform::EncodingVerdict verdict;
+  platform::ErrorState error;
+  const bool read = platform::files::JudgeFile(path, verdict, error);
+  const double seconds = t.nsecsElapsed() / 1e9;
+  QFile::remove(path);
+  if (!read || verdict.encoding != platform::TextEncoding::ShiftJis || !verdict.alsoUtf8) return -1;
+  return bytes / (1024.0 * 1024.0) / seconds;
 }
 
 double LoopbackRoundTripMs(quint16 port) {
@@ -210,9 +236,10 @@ int main(int argc, char** argv) {
       "Usage: korima-bench [LINES]\n"
       "Downloads LINES lines (default 300) into the terminal simulator on loopback with real\n"
       "10 ms ticks; prints throughput against the protocol's limit, the sender's CPU use, and\n"
-      "peak memory while sending 200 lines of a 1 KB and of a 200 MB file. Then korima-send\n"
-      "sends LINES lines to 1, 8 and 32 cradles at once: the slowest cradle against the limit,\n"
-      "the process's CPU use and its peak memory.\n"
+      "peak memory while sending 200 lines of a 1 KB and of a 200 MB file; the rate at which\n"
+      "the encoding of a 200 MB file that reads as Shift-JIS and as UTF-8 is judged. Then\n"
+      "korima-send sends LINES lines to 1, 8 and 32 cradles at once: the slowest cradle against\n"
+      "the limit, the process's CPU use and its peak memory.\n"
       "The Japanese documentation of KORIMA is README.ja.md, and man korima under a Japanese locale.\n");
   if (args.size() > 2 || (args.size() == 2 && (args[1] == "--help" || args[1] == "-h"))) {
     if (args.size() > 2) {
@@ -269,8 +296,11 @@ int main(int argc, char** argv) {
   out << QString::asprintf("peak memory, 200 lines  1 KB file %ld KiB, 200 MB file %ld KiB, difference %ld KiB (target <= 10240)",
                            smallPeak, hugePeak, hugePeak - smallPeak) << Qt::endl;
   QFile::remove(huge);
+  const double judged = JudgeRate(tmp.filePath("judge.csv"));
+  if (judged < 0) out << "judging 200 MB (reads as both)  WRONG VERDICT" << Qt::endl;
+  else out << QString::asprintf("judging 200 MB (reads as both)  %.0f MB/s (target >= 200)", judged) << Qt::endl;
 
-  bool allComplete = complete;
+  bool allComplete = complete && judged >= 0;
   long onePeak = -1;
   for (int cradles : {1, 8, 32}) {
     const CradlesRun r = RunCradles(cradles, lines, rttMs);

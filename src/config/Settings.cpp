@@ -47,10 +47,13 @@ SettingsFileState LoadSettingsFile(const QString& path, SettingsRecord& into) {
   qint16 titleLine = 0, startUpSize = 0;
   if (!in.InputFields(6, f) || !files::ParseInt16(f[4], titleLine) || !files::ParseInt16(f[5], startUpSize))
     return SettingsFileState::Invalid;
-  into.WorkFolder = platform::FromCp932(f[0]);
-  into.LocalPort = platform::FromCp932(f[1]);
-  into.RemoteHost = platform::FromCp932(f[2]);
-  into.RemotePort = platform::FromCp932(f[3]);
+  std::optional<QString> text[4];
+  for (int i = 0; i < 4; ++i)
+    if (!(text[i] = platform::FromCp932(f[i]))) return SettingsFileState::Invalid;
+  into.WorkFolder = *text[0];
+  into.LocalPort = *text[1];
+  into.RemoteHost = *text[2];
+  into.RemotePort = *text[3];
   into.TitleLine = titleLine;
   into.StartUpSize = startUpSize;
   return startUpSize < 0 || startUpSize > 1 ? SettingsFileState::BadParameter : SettingsFileState::Valid;

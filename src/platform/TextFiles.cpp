@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <memory>
 
@@ -231,12 +234,223 @@ bool OutputFile::Commit() {
   return ok;
 }
 
+// ---- data files ----------------------------------------------------------------
+
+namespace {
+
+// Opened without blocking, so that a FIFO without a writer can't hang the
+// caller, and kept only when it is a regular file; then reads block again.
+// -1 with `error` set on failure.
+int OpenRegular(const QString& path, int& error, qint64* size = nullptr) {
+  error = 0;
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) error = errno;
+  else if (S_ISDIR(st.st_mode)) error = EISDIR;
+  else if (!S_ISREG(st.st_mode)) error = EINVAL;
+  else if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    error = errno;
+  if (error == 0) {
+    if (size) *size = st.st_size;
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
+// Up to `max` bytes appended to `buf`; the count, 0 at the end, -1 with `error`.
+qsizetype ReadSome(int fd, QByteArray& buf, qsizetype max, int& error) {
+  const qsizetype old = buf.size();
+  buf.resize(old + max);
+  ssize_t n;
+  do n = ::read(fd, buf.data() + old, size_t(max));
+  while (n < 0 && errno == EINTR);
+  error = n < 0 ? (errno ? errno : EIO) : 0;
+  buf.resize(old + std::max<qsizetype>(n, 0));
+  return n;
+}
+
+}  // namespace
+
+LineReader::LineReader() = default;
+LineReader::~LineReader() { Close(); }
+
+void LineReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  buf_.clear();
+  pos_ = 0;
+  started_ = atEnd_ = readFailed_ = false;
+  sizeAtOpen_ = consumed_ = 0;
+  problem_ = {};
+}
+
+bool LineReader::Open(const QString& path, LineConversion conversion) {
+  Close();
+  conversion_ = conversion;
+  int error = 0;
+  fd_ = OpenRegular(path, error, &sizeAtOpen_);
+  if (fd_ < 0) {
+    readFailed_ = true;
+    problem_ = {Problem::Open, 0, error, OsErrorText(error)};
+    return false;
+  }
+  if (conversion != LineConversion::None && !encoder_) encoder_ = std::make_unique<Cp932Encoder>();
+  return true;
+}
+
+LineReader::Next LineReader::Failed(Problem::Kind kind, int error, qint64 column) {
+  problem_ = {kind, column, error, error ? OsErrorText(error) : QString()};
+  return Next::Failed;
+}
+
+// The next chunk appended to what is left; false at the end or on a read error.
+bool LineReader::Fill() {
+  if (atEnd_ || readFailed_) return false;
+  if (pos_ > 0) {
+    buf_.remove(0, pos_);
+    pos_ = 0;
+  }
+  int error = 0;
+  const qsizetype n = ReadSome(fd_, buf_, kChunk, error);
+  if (n < 0) {
+    readFailed_ = true;
+    Failed(Problem::Read, error);
+  }
+  atEnd_ = n == 0;
+  return n > 0;
+}
+
+// At least `bytes` unread bytes in the buffer, unless the file ends first.
+bool LineReader::Buffered(qsizetype bytes) {
+  while (buf_.size() - pos_ < bytes)
+    if (!Fill()) return false;
+  return true;
+}
+
+// A leading byte-order mark: dropped when converting, and the whole of a file
+// that holds nothing else is no line at all.
+LineReader::Next LineReader::Start() {
+  started_ = true;
+  Buffered(4);
+  if (readFailed_) return Next::Failed;
+  const QByteArrayView head(buf_.constData() + pos_, buf_.size() - pos_);
+  QByteArrayView mark;
+  for (const char* bom : {kUtf8Bom, "\xFF\xFE", "\xFE\xFF"})
+    if (head.startsWith(bom)) mark = bom;
+  const bool marksOnly = !mark.isEmpty() && head.size() == mark.size();
+  const bool expected = (conversion_ == LineConversion::FromUtf8 && mark == kUtf8Bom) ||
+                        (conversion_ == LineConversion::FromUtf16LE && mark == "\xFF\xFE") ||
+                        (conversion_ == LineConversion::FromUtf16BE && mark == "\xFE\xFF");
+  if (marksOnly || expected) {
+    pos_ += mark.size();
+    consumed_ += mark.size();
+  }
+  return Next::Line;
+}
+
+// The next line's own bytes, its end left out; line ends are code units in UTF-16.
+LineReader::Next LineReader::ReadRaw(QByteArray& raw) {
+  const bool wide = conversion_ == LineConversion::FromUtf16LE || conversion_ == LineConversion::FromUtf16BE;
+  const qsizetype unit = wide ? 2 : 1;
+  const int low = conversion_ == LineConversion::FromUtf16BE ? 1 : 0;
+  auto lineEnd = [&](const char* u) -> char {
+    if (wide && u[1 - low] != 0) return 0;
+    return u[low] == '\r' || u[low] == '\n' ? u[low] : 0;
+  };
+  raw.truncate(0);
+  for (;;) {
+    const char* data = buf_.constData() + pos_;
+    const qsizetype whole = (buf_.size() - pos_) / unit * unit;
+    qsizetype i = 0;
+    char end = 0;
+    if (wide) {
+      for (; i < whole; i += unit)
+        if ((end = lineEnd(data + i))) break;
+    } else {
+      while (i < whole && data[i] != '\r' && data[i] != '\n') ++i;
+      if (i < whole) end = data[i];
+    }
+    raw.append(data, i);
+    pos_ += i;
+    consumed_ += i;
+    if (end) {
+      pos_ += unit;
+      consumed_ += unit;
+      if (end == '\r' && Buffered(unit) && lineEnd(buf_.constData() + pos_) == '\n') {
+        pos_ += unit;
+        consumed_ += unit;
+      }
+      return readFailed_ ? Next::Failed : Next::Line;
+    }
+    if (Fill()) continue;
+    if (readFailed_) return Next::Failed;
+    const qsizetype rest = buf_.size() - pos_;  // an odd byte at the end of UTF-16
+    raw.append(buf_.constData() + pos_, rest);
+    pos_ += rest;
+    consumed_ += rest;
+    return raw.isEmpty() ? Next::End : Next::Line;
+  }
+}
+
+LineReader::Next LineReader::Read(QByteArray& line) {
+  line.truncate(0);
+  if (fd_ < 0 || readFailed_) {
+    if (fd_ < 0 && problem_.kind == Problem::None) Failed(Problem::Read, EBADF);
+    return Next::Failed;
+  }
+  problem_ = {};
+  if (!started_ && Start() == Next::Failed) return Next::Failed;
+  if (conversion_ == LineConversion::None) return ReadRaw(line);
+  if (const Next n = ReadRaw(raw_); n != Next::Line) return n;
+  qsizetype column = 0;
+  const bool decoded = conversion_ == LineConversion::FromUtf8
+                           ? DecodeUtf8(raw_, text_, column)
+                           : DecodeUtf16(raw_, conversion_ == LineConversion::FromUtf16BE, text_, column);
+  if (!decoded) {
+    line = raw_;
+    return Failed(conversion_ == LineConversion::FromUtf8 ? Problem::NotUtf8 : Problem::NotUtf16, 0, column);
+  }
+  if (!encoder_->Encode(text_, line, column)) {
+    line = raw_;
+    return Failed(Problem::Unconvertible, 0, column);
+  }
+  return Next::Line;
+}
+
+bool JudgeFile(const QString& path, EncodingVerdict& verdict, ErrorState& error) {
+  error = {};
+  int e = 0;
+  const int fd = OpenRegular(path, e);
+  if (fd >= 0) {
+    EncodingJudge judge;
+    QByteArray chunk;
+    qsizetype n;
+    while ((n = ReadSome(fd, chunk, kChunk, e)) > 0) {
+      judge.Feed(chunk);
+      chunk.truncate(0);
+    }
+    ::close(fd);
+    if (n == 0) verdict = judge.Finish();
+  }
+  if (e) error = {e, OsErrorText(e)};
+  return e == 0;
+}
+
 bool IsUtf8File(const QString& path, bool& utf8) {
   utf8 = false;
-  InputFile file;
-  QByteArray head;
-  if (!file.Open(path) || !file.ReadHead(kUtf8SniffBytes, head)) return false;
-  utf8 = LooksLikeUtf8(head, file.Eof());
+  EncodingVerdict verdict;
+  ErrorState error;
+  if (!JudgeFile(path, verdict, error)) {
+    RaiseError(error.Number, error.Description);
+    return false;
+  }
+  ClearError();
+  utf8 = verdict.encoding == TextEncoding::Utf8;
   return true;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // Sequential text files, each owned by the routine that opens it: a download
 // holds its input, a save its output, and closing one never touches another.
-// Bytes are the file's own (CP932); nothing is decoded on the way through.
+// InputFile and OutputFile pass the file's own bytes (CP932); LineReader gives
+// a data file's lines as the terminal gets them.
+#include "Cp932.h"
 #include "Errors.h"
+#include "TextEncoding.h"
 
 #include <QByteArray>
 #include <QList>
@@ -85,9 +88,71 @@ class OutputFile {
   QByteArray old_, pending_;
 };
 
-// Whether the file at `path` is UTF-8 by LooksLikeUtf8's rule (Cp932.h),
-// from its first kUtf8SniffBytes. False, with the error state set, when it
-// can't be read.
+// How the lines of a data file become CP932.
+enum class LineConversion { None, FromUtf8, FromUtf16LE, FromUtf16BE };
+
+// A data file line by line, as the terminal will get it. Only a regular file
+// opens: a FIFO or a device would stall or never end. Reads 64 KiB at a time,
+// so that a line costs the caller's event loop little.
+class LineReader {
+ public:
+  LineReader();
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // False with an Open problem: an errno number and its text; EISDIR for a
+  // folder, EINVAL for anything else that is not a regular file.
+  bool Open(const QString& path, LineConversion conversion);
+  qint64 SizeAtOpen() const { return sizeAtOpen_; }
+
+  enum class Next { Line, End, Failed };
+  // The next line's CP932 bytes without its end (CR LF, CR or LF). With None
+  // the bytes are the file's own, a byte-order mark on line 1 included;
+  // converting drops the mark. A file holding nothing but a byte-order mark
+  // gives End at once, as an empty file does.
+  // Failed with NotUtf8, NotUtf16 or Unconvertible: the line could not be
+  // converted (at `column`); `line` holds its own bytes and the next call goes
+  // on with the next line. Failed with Read: every later call fails the same way.
+  Next Read(QByteArray& line);
+  // The file's bytes read so far: line ends and a byte-order mark included.
+  qint64 BytesConsumed() const { return consumed_; }
+
+  struct Problem {
+    enum Kind { None, Open, Read, NotUtf8, NotUtf16, Unconvertible } kind = None;
+    qint64 column = 0;  // 1-based, in characters of the line
+    int error = 0;      // Open, Read: an errno number
+    QString errorText;
+  };
+  const Problem& LastProblem() const { return problem_; }
+
+ private:
+  void Close();
+  bool Fill();
+  bool Buffered(qsizetype bytes);
+  Next Start();
+  Next ReadRaw(QByteArray& raw);
+  Next Failed(Problem::Kind kind, int error = 0, qint64 column = 0);
+
+  int fd_ = -1;
+  LineConversion conversion_ = LineConversion::None;
+  QByteArray buf_;
+  qsizetype pos_ = 0;
+  bool started_ = false, atEnd_ = false, readFailed_ = false;
+  qint64 sizeAtOpen_ = 0, consumed_ = 0;
+  Problem problem_;
+  std::unique_ptr<Cp932Encoder> encoder_;
+  QByteArray raw_;  // kept from line to line, as their buffers are
+  QString text_;
+};
+
+// What the file at `path` is written in (TextEncoding.h), judged on all of
+// it. False, with `error`, when it can't be opened or read; only a regular
+// file is read, as by LineReader.
+bool JudgeFile(const QString& path, EncodingVerdict& verdict, ErrorState& error);
+
+// Whether JudgeFile takes the file at `path` for UTF-8. False, with the error
+// state set, when it can't be read.
 bool IsUtf8File(const QString& path, bool& utf8);
 
 // The pure halves of InputFields / WriteFields.

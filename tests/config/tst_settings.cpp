@@ -99,6 +99,7 @@ class TestSettings : public QObject {
     QTest::newRow("70000 in position 6") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",0,70000\r\n") << "ﾌｧｲﾙ不正";
     QTest::newRow("text in position 5") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",yes,0\r\n") << "ﾌｧｲﾙ不正";
     QTest::newRow("empty file") << QByteArray() << "ﾌｧｲﾙ不正";
+    QTest::newRow("a lead byte without its trail") << QByteArray("\"%W\",\"6000\",\"h\x82\",\"6001\",0,0\r\n") << "ﾌｧｲﾙ不正";
     QTest::newRow("2 in position 6") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",1,2\r\n") << "ﾊﾟﾗﾒｰﾀ不正";
     QTest::newRow("-1 in position 6") << QByteArray("\"%W\",\"7000\",\"h\",\"7001\",1,-1\r\n") << "ﾊﾟﾗﾒｰﾀ不正";
   }

@@ -1,9 +1,10 @@
-// The toolkit layer: CP932 and UTF-8, sequential files and their comma-value
-// rules, volumes, signals.
+// The toolkit layer: CP932, UTF-8 and UTF-16, what a file is written in,
+// sequential files and their comma-value rules, volumes, signals.
 #include "TestSupport.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "platform/Process.h"
+#include "platform/TextEncoding.h"
 #include "platform/TextFiles.h"
 #include "platform/Volumes.h"
 
@@ -15,9 +16,29 @@
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace files = platform::files;
+using platform::TextEncoding;
+using Next = files::LineReader::Next;
+using Problem = files::LineReader::Problem;
+Q_DECLARE_METATYPE(platform::TextEncoding)
+Q_DECLARE_METATYPE(files::LineConversion)
+Q_DECLARE_METATYPE(Problem::Kind)
+
+namespace {
+// A byte-order mark and the text, as a spreadsheet saves "Unicode text".
+QByteArray Utf16(const QString& text, bool bigEndian) {
+  QByteArray out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (QChar c : text) {
+    const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  }
+  return out;
+}
+}  // namespace
 
 class TestPlatform : public QObject {
   Q_OBJECT
@@ -30,6 +51,8 @@ class TestPlatform : public QObject {
     QTest::newRow("wave dash") << QStringLiteral("～") << QByteArray("\x81\x60");
     QTest::newRow("circled one") << QStringLiteral("①") << QByteArray("\x87\x40");
     QTest::newRow("hiragana") << QStringLiteral("あ") << QByteArray("\x82\xA0");
+    // The codec's table swaps these three; they pass through untouched.
+    QTest::newRow("kanji, DEL, SUB, FS") << QStringLiteral("商品\x7f\x1a\x1c") << QByteArray("\x8f\xa4\x95\x69\x7f\x1a\x1c");
   }
   void cp932() {
     QFETCH(QString, text);
@@ -37,37 +60,61 @@ class TestPlatform : public QObject {
     bool ok = false;
     QCOMPARE(platform::ToCp932(text, &ok), bytes);
     QVERIFY(ok);
-    QCOMPARE(platform::FromCp932(bytes), text);
+    QCOMPARE(platform::FromCp932(bytes), std::optional<QString>(text));
   }
 
-  void cp932RefusesWhatItCannotWrite() {
-    bool ok = true;
-    platform::ToCp932(QStringLiteral("한글"), &ok);
-    QVERIFY(!ok);
+  // Refused at its column, never written as something else.
+  void cp932RefusesWhatItLacks() {
+    const QList<QString> refused{QStringLiteral("한"), QString(QChar(0xF86F)), QString(QChar(0xF8F0)),
+                                 QString(QChar(0xF8F3)), QStringLiteral("é"), QStringLiteral("😀"),
+                                 QString(QChar(0xD800)), QString(QChar(0xDC00))};
+    platform::Cp932Encoder encoder;
+    for (const QString& c : refused) {
+      QByteArray out = "x";
+      qsizetype column = 0;
+      QVERIFY2(!encoder.Encode(QStringLiteral("a") + c + QStringLiteral("b"), out, column), qPrintable(c));
+      QCOMPARE(column, 2);
+      QVERIFY(out.isEmpty());
+    }
   }
 
-  // The rule that tells a UTF-8 file: a byte-order mark, or valid UTF-8 with
-  // something beyond ASCII. CP932 with kana or kanji never passes.
-  void looksLikeUtf8_data() {
-    QTest::addColumn<QByteArray>("head");
-    QTest::addColumn<bool>("whole");
-    QTest::addColumn<bool>("utf8");
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "a,1\r\n") << true << true;
-    QTest::newRow("kanji") << QByteArray("商品,1\r\n") << true << true;
-    QTest::newRow("ASCII only") << QByteArray("a,1\r\n") << true << false;
-    QTest::newRow("CP932 kanji") << QByteArray("\x8f\xa4\x95\x69,1\r\n") << true << false;
-    QTest::newRow("CP932 half-width kana") << QByteArray("\xb1\xb2\xb3\r\n") << true << false;
-    QTest::newRow("CP932 hiragana") << QByteArray("\x82\xa0\x82\xa2") << true << false;
-    QTest::newRow("sample cut inside a character") << QByteArray("商品\xe5\x95") << false << true;
-    QTest::newRow("file ending inside a character") << QByteArray("商品\xe5\x95") << true << false;
-    QTest::newRow("overlong form") << QByteArray("a\xc0\xaf") << true << false;
-    QTest::newRow("surrogate") << QByteArray("a\xed\xa0\x80") << true << false;
+  // Bytes that are no CP932 text are reported, not dropped or replaced.
+  void fromCp932Refuses() {
+    for (const QByteArray& bytes : {QByteArray("a\x82"), QByteArray("\x81\x20"), QByteArray("\x85\x40"),
+                                    QByteArray("\x80"), QByteArray("\xA0"), QByteArray("\xFD"), QByteArray("a\xFF")})
+      QVERIFY2(!platform::FromCp932(bytes), bytes.toHex().constData());
   }
-  void looksLikeUtf8() {
-    QFETCH(QByteArray, head);
-    QFETCH(bool, whole);
-    QFETCH(bool, utf8);
-    QCOMPARE(platform::LooksLikeUtf8(head, whole), utf8);
+
+  // Every BMP character that converts reads back as itself (or is one of
+  // the JIS code points mapped on purpose), and every character CP932 reads
+  // converts: a change in the codec's table can't slip through.
+  void cp932RoundTrip() {
+    const QHash<char16_t, char16_t> jis{{0x301C, 0xFF5E}, {0x2016, 0x2225}, {0x2212, 0xFF0D},
+                                        {0x2014, 0x2015}, {0x00A2, 0xFFE0}, {0x00A3, 0xFFE1},
+                                        {0x00AC, 0xFFE2}, {0x00A5, u'\\'}, {0x203E, u'~'}};
+    platform::Cp932Encoder encoder;
+    QByteArray bytes;
+    qsizetype column = 0;
+    int converted = 0;
+    for (char32_t c = 0; c <= 0xFFFF; ++c) {
+      const char16_t u = char16_t(c);
+      if (!encoder.Encode(QStringView(&u, 1), bytes, column)) continue;
+      ++converted;
+      const QString back = platform::FromCp932(bytes).value_or(QStringLiteral("(none)"));
+      QVERIFY2(back == QString(QChar(jis.value(u, u))), qPrintable(QString::number(c, 16)));
+    }
+    const platform::Cp932CharSet& chars = platform::Cp932Chars();
+    int read = 0;
+    for (int code = 0x80; code <= 0xFFFF; ++code) {
+      if (!chars[code]) continue;
+      ++read;
+      bytes = code > 0xFF ? QByteArray(1, char(code >> 8)) + char(code) : QByteArray(1, char(code));
+      const std::optional<QString> text = platform::FromCp932(bytes);
+      QVERIFY2(text && text->size() == 1, bytes.toHex().constData());
+      QByteArray again;
+      QVERIFY2(encoder.Encode(*text, again, column), bytes.toHex().constData());
+    }
+    QVERIFY(read > 7000 && converted > 7000);  // the codec is there at all
   }
 
   // UTF-8 to CP932: the JIS code points as CP932 has them, anything else
@@ -105,6 +152,61 @@ class TestPlatform : public QObject {
     QCOMPARE(isInvalid, invalid);
   }
 
+  // The one decision on what a file is written in, the same whatever the
+  // chunks it is fed in: the whole file, byte by byte, or 64 KiB at a time.
+  void judge_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<bool>("alsoUtf8");
+    QTest::addColumn<qint64>("line");  // where
+    QTest::addColumn<qint64>("column");
+    const QByteArray head = "4901234567890,";
+    const QByteArray ascii64k(65535, 'a');
+    QTest::newRow("empty") << QByteArray() << TextEncoding::Ascii << false << 0ll << 0ll;
+    QTest::newRow("ASCII") << QByteArray("a,1\r\n\x7f\x1a") << TextEncoding::Ascii << false << 0ll << 0ll;
+    QTest::newRow("UTF-16 LE mark") << QByteArray("\xFF\xFE" "a\0") << TextEncoding::Utf16LE << false << 0ll << 0ll;
+    QTest::newRow("UTF-16 BE mark only") << QByteArray("\xFE\xFF") << TextEncoding::Utf16BE << false << 0ll << 0ll;
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF" "a\xb1") << TextEncoding::Utf8 << false << 0ll << 0ll;
+    QTest::newRow("CP932 kanji") << QByteArray("\x8f\xa4\x95\x69,1\r\n") << TextEncoding::ShiftJis << false << 0ll << 0ll;
+    // Half-width katakana in pairs are valid UTF-8, and never above U+07FF.
+    QTest::newRow("ﾐｿ") << head + "\xd0\xbf,198\r\n" << TextEncoding::ShiftJis << true << 1ll << 15ll;
+    QTest::newRow("ﾂｰ") << "a\r\n" + head + "\xc2\xb0\r\n" << TextEncoding::ShiftJis << true << 2ll << 15ll;
+    QTest::newRow("ﾏｰﾚｰ") << "a\rb\r" + head + "\xcf\xb0\xda\xb0" << TextEncoding::ShiftJis << true << 3ll << 15ll;
+    QTest::newRow("ﾗｼﾞｵ") << "a\r\n\n" + head + "\xd7\xbc\xde\xb5" << TextEncoding::ShiftJis << true << 3ll << 15ll;
+    QTest::newRow("ﾄｲﾚ用") << head + "\xc4\xb2\xda\x97\x70" << TextEncoding::ShiftJis << true << 1ll << 15ll;
+    QTest::newRow("Café") << QByteArray("Caf\xc3\xa9") << TextEncoding::ShiftJis << true << 1ll << 4ll;
+    QTest::newRow("UTF-8 cut by the end of the file") << QByteArray("\xd0\xbf\xd0") << TextEncoding::ShiftJis << false << 0ll << 0ll;
+    QTest::newRow("4°C") << QByteArray("4\xc2\xb0" "C") << TextEncoding::ShiftJis << true << 1ll << 2ll;
+    for (const char* c : {"※", "→", "㈱", "€"})
+      QTest::newRow(c) << QByteArray("a,") + c + "\r\n" << TextEncoding::Utf8 << false << 0ll << 0ll;
+    QTest::newRow("UTF-8 Japanese after 64 KiB") << ascii64k + "\r\n商品\r\n" << TextEncoding::Utf8 << false << 0ll << 0ll;
+    // A character cut by a 64 KiB edge is judged on all its bytes.
+    for (const char* cut : {"\xc3\xbd\xc4", "\xf4\x90", "\xe0\x80", "\xed\xa0", "\xf0\x8f"})
+      QTest::newRow(QByteArray(cut).toHex(' ').constData()) << ascii64k + cut + ",1\r\n" << TextEncoding::ShiftJis << false << 0ll << 0ll;
+    // Neither: where CP932 stops reading, in characters of its reading.
+    QTest::newRow("UTF-8 with a stray byte") << QByteArray("code,name\r\n1,商品\xff\r\n") << TextEncoding::Neither << false << 2ll << 4ll;
+    QTest::newRow("EUC-JP") << QByteArray("1,\xa4\xb3\xa4\xf3\r\n") << TextEncoding::Neither << false << 1ll << 6ll;
+    QTest::newRow("lone lead byte at the end") << QByteArray("a\r\nb\x82") << TextEncoding::Neither << false << 2ll << 2ll;
+    QTest::newRow("A0") << QByteArray("\x82\xa0\xa0") << TextEncoding::Neither << false << 1ll << 2ll;
+    QTest::newRow("unassigned pair") << QByteArray("\xb1\x85\x40") << TextEncoding::Neither << false << 1ll << 2ll;
+  }
+  void judge() {
+    QFETCH(QByteArray, file);
+    QFETCH(TextEncoding, encoding);
+    QFETCH(bool, alsoUtf8);
+    QFETCH(qint64, line);
+    QFETCH(qint64, column);
+    for (qsizetype chunk : {qsizetype(0), qsizetype(1), qsizetype(65536)}) {
+      platform::EncodingJudge judge;
+      for (qsizetype i = 0; i < file.size(); i += chunk ? chunk : file.size())
+        judge.Feed(QByteArrayView(file).sliced(i, std::min(file.size() - i, chunk ? chunk : file.size())));
+      const platform::EncodingVerdict v = judge.Finish();
+      QCOMPARE(v.encoding, encoding);
+      QCOMPARE(v.alsoUtf8, alsoUtf8);
+      QCOMPARE(v.where, (platform::TextPosition{line, column}));
+    }
+  }
+
   void charCount_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("count");
@@ -120,43 +222,151 @@ class TestPlatform : public QObject {
     QCOMPARE(platform::Cp932CharCount(bytes), count);
   }
 
-  void lineInput_data() {
+  // Lines as the terminal gets them, and the file's bytes consumed after
+  // each. Files sent as they are read the same through the old reader.
+  void lines_data() {
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<files::LineConversion>("conversion");
     QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QList<qint64>>("consumed");
     using L = QList<QByteArray>;
-    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << L{"a", "b"};
-    QTest::newRow("LF alone") << QByteArray("a\nb\n") << L{"a", "b"};
-    QTest::newRow("CR alone") << QByteArray("a\rb\r") << L{"a", "b"};
-    QTest::newRow("no terminator on the last line") << QByteArray("a\r\nb") << L{"a", "b"};
-    QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb\n\nc") << L{"a", "", "b", "", "c"};
-    QTest::newRow("empty file") << QByteArray() << L{};
-    QTest::newRow("one empty line") << QByteArray("\r\n") << L{""};
-    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\n") << L{"a", ""};
+    using C = QList<qint64>;
+    const auto none = files::LineConversion::None;
+    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << none << L{"a", "b"} << C{3, 6};
+    QTest::newRow("LF alone") << QByteArray("a\nb\n") << none << L{"a", "b"} << C{2, 4};
+    QTest::newRow("CR alone") << QByteArray("a\rb\r") << none << L{"a", "b"} << C{2, 4};
+    QTest::newRow("no end on the last line") << QByteArray("a\r\nb") << none << L{"a", "b"} << C{3, 4};
+    QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb\n\nc") << none << L{"a", "", "b", "", "c"}
+                                      << C{3, 5, 7, 8, 9};
+    QTest::newRow("empty file") << QByteArray() << none << L{} << C{};
+    QTest::newRow("one empty line") << QByteArray("\r\n") << none << L{""} << C{2};
+    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\n") << none << L{"a", ""} << C{2, 4};
     QTest::newRow("CR LF across a buffer boundary")
-        << (QByteArray(65535, 'x') + "\r\nz") << L{QByteArray(65535, 'x'), "z"};
+        << (QByteArray(65535, 'x') + "\r\nz") << none << L{QByteArray(65535, 'x'), "z"} << C{65537, 65538};
     QTest::newRow("line longer than a buffer")
-        << (QByteArray(200000, 'y') + "\n") << L{QByteArray(200000, 'y')};
+        << (QByteArray(200000, 'y') + "\n") << none << L{QByteArray(200000, 'y')} << C{200001};
     QTest::newRow("CP932 bytes untouched")
-        << QByteArray("\x82\xA0\x5C,\x81\x60\r\n") << L{"\x82\xA0\x5C,\x81\x60"};
+        << QByteArray("\x82\xA0\x5C,\x81\x60\x7f\x1a\x1c\r\n") << none << L{"\x82\xA0\x5C,\x81\x60\x7f\x1a\x1c"} << C{11};
+    QTest::newRow("UTF-8: mark dropped, DEL SUB FS kept")
+        << QByteArray("\xEF\xBB\xBF商品\x7f\x1a\x1c\r\nx") << files::LineConversion::FromUtf8
+        << L{"\x8f\xa4\x95\x69\x7f\x1a\x1c", "x"} << C{14, 15};
+    // 上 is U+4E0A: a 0A byte inside a code unit ends no line.
+    QTest::newRow("UTF-16 LE") << Utf16(QStringLiteral("コード\t上\r\n4901\t缶\rx\n"), false)
+                               << files::LineConversion::FromUtf16LE
+                               << L{"\x83\x52\x81\x5b\x83\x68\t\x8f\xe3", "4901\t\x8a\xca", "x"} << C{16, 30, 34};
+    QTest::newRow("UTF-16 BE") << Utf16(QStringLiteral("a\t上\r\nb"), true) << files::LineConversion::FromUtf16BE
+                               << L{"a\t\x8f\xe3", "b"} << C{12, 14};
   }
-  void lineInput() {
+  void lines() {
     QFETCH(QByteArray, content);
+    QFETCH(files::LineConversion, conversion);
     QFETCH(QList<QByteArray>, lines);
+    QFETCH(QList<qint64>, consumed);
     QTemporaryDir dir;
     const QString path = dir.filePath("data.txt");
     QVERIFY(WriteAll(path, content));
+    files::LineReader reader;
+    QVERIFY(reader.Open(path, conversion));
+    QCOMPARE(reader.SizeAtOpen(), content.size());
+    QList<QByteArray> got;
+    QList<qint64> counts;
+    QByteArray line;
+    while (reader.Read(line) == Next::Line) {
+      got << line;
+      counts << reader.BytesConsumed();
+    }
+    QCOMPARE(reader.LastProblem().kind, Problem::None);
+    QCOMPARE(reader.Read(line), Next::End);
+    QCOMPARE(got, lines);
+    QCOMPARE(counts, consumed);
+    if (conversion != files::LineConversion::None) return;
     files::InputFile in;
     QVERIFY(in.Open(path));
-    QList<QByteArray> got;
+    got.clear();
     while (!in.Eof()) {
-      QByteArray line;
       QVERIFY(in.LineInput(line));
       got << line;
     }
-    QByteArray extra;
-    QVERIFY(!in.LineInput(extra));  // reading past the end is an error
+    QVERIFY(!in.LineInput(line));  // reading past the end is an error
     QVERIFY(platform::Err().Number != 0);
     QCOMPARE(got, lines);
+  }
+
+  // A line that can't be converted is named with its column; the lines after it still read.
+  void lineProblems_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<files::LineConversion>("conversion");
+    QTest::addColumn<Problem::Kind>("kind");
+    QTest::addColumn<qint64>("column");
+    QTest::addColumn<QList<QByteArray>>("after");
+    using L = QList<QByteArray>;
+    const auto utf8 = files::LineConversion::FromUtf8;
+    QTest::newRow("emoji") << QByteArray("b😀\r\nc") << utf8 << Problem::Unconvertible << 2ll << L{"c"};
+    QTest::newRow("U+F86F") << QByteArray("ab\xef\xa1\xaf") << utf8 << Problem::Unconvertible << 3ll << L{};
+    QTest::newRow("not UTF-8") << QByteArray("ab\xff\r\nc") << utf8 << Problem::NotUtf8 << 3ll << L{"c"};
+    QTest::newRow("lone surrogate") << Utf16(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b\r\nc"), false)
+                                    << files::LineConversion::FromUtf16LE << Problem::NotUtf16 << 2ll << L{"c"};
+    QTest::newRow("odd byte at the end") << Utf16(QStringLiteral("ab"), true) + "x"
+                                         << files::LineConversion::FromUtf16BE << Problem::NotUtf16 << 3ll << L{};
+  }
+  void lineProblems() {
+    QFETCH(QByteArray, content);
+    QFETCH(files::LineConversion, conversion);
+    QFETCH(Problem::Kind, kind);
+    QFETCH(qint64, column);
+    QFETCH(QList<QByteArray>, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QVERIFY(WriteAll(path, content));
+    files::LineReader reader;
+    QVERIFY(reader.Open(path, conversion));
+    QByteArray line;
+    QCOMPARE(reader.Read(line), Next::Failed);
+    QCOMPARE(reader.LastProblem().kind, kind);
+    QCOMPARE(reader.LastProblem().column, column);
+    QList<QByteArray> got;
+    while (reader.Read(line) == Next::Line) got << line;
+    QCOMPARE(got, after);
+  }
+
+  // A file holding nothing but a byte-order mark is as empty as an empty file.
+  void byteOrderMarkAlone() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+      QVERIFY(WriteAll(path, mark));
+      for (auto conversion : {files::LineConversion::None, files::LineConversion::FromUtf8,
+                              files::LineConversion::FromUtf16LE, files::LineConversion::FromUtf16BE}) {
+        files::LineReader reader;
+        QVERIFY(reader.Open(path, conversion));
+        QByteArray line;
+        QCOMPARE(reader.Read(line), Next::End);
+        QCOMPARE(reader.BytesConsumed(), qstrlen(mark));
+      }
+    }
+  }
+
+  // Only regular files open, and at once: a FIFO without a writer would
+  // block, a device never ends.
+  void onlyRegularFiles() {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QList<std::pair<QString, int>> cases{
+        {fifo, EINVAL}, {"/dev/zero", EINVAL}, {dir.path(), EISDIR}, {dir.filePath("missing"), ENOENT}};
+    for (const auto& [path, error] : cases) {
+      files::LineReader reader;
+      QVERIFY(!reader.Open(path, files::LineConversion::None));
+      QCOMPARE(reader.LastProblem().kind, Problem::Open);
+      QCOMPARE(reader.LastProblem().error, error);
+      QVERIFY(!reader.LastProblem().errorText.isEmpty());
+      QByteArray line;
+      QCOMPARE(reader.Read(line), Next::Failed);
+      platform::EncodingVerdict verdict;
+      platform::ErrorState e;
+      QVERIFY(!files::JudgeFile(path, verdict, e));
+      QCOMPARE(e.Number, error);
+    }
   }
 
   void openErrorsCarryTheOsNumber() {
