@@ -14,6 +14,8 @@ options override them for this run.
   --host HOST[:PORT]     a cradle&apos;s address; give it once for each cradle (required
                          unless the settings file has one)
   --hosts FILE           cradles from FILE, one HOST or HOST:PORT a line (# comments)
+  --check-hosts FILE     only check FILE as --hosts reads it, and the other options;
+                         send nothing: exit 0, or 2 naming the bad line
   --port N               the cradles&apos; UDP port, where HOST gives none
   --local-port N         the local UDP port to bind, shared by all cradles
   --title-line           line 1 of each file is a title and is not sent
@@ -54,6 +56,9 @@ With several cradles, the code is that of the first cradle, in the order given, 
   --host HOST[:PORT]     クレードルのアドレス。クレードルごとに1回ずつ指定します
                          (設定ファイルにホストがないときは必須)
   --hosts FILE           FILE からクレードルを読みます。1行に HOST か HOST:PORT (# 以降はコメント)
+  --check-hosts FILE     FILE を --hosts と同じように読み、ほかのオプションとともに
+                         確かめるだけで、何も送信しません。正しければ 0、誤りがあれば
+                         その行を示して 2 で終了します
   --port N               HOST にポートがないときのクレードルのUDPポート
   --local-port N         バインドするローカルUDPポート(すべてのクレードルで共通)
   --title-line           各ファイルの1行目はタイトルで、送信しません
@@ -111,6 +116,10 @@ With several cradles, the code is that of the first cradle, in the order given, 
     <message>
         <source>bad value for --host: &quot;%1&quot; (HOST or HOST:PORT)</source>
         <translation>--host の値が正しくありません: &quot;%1&quot; (HOST または HOST:PORT)</translation>
+    </message>
+    <message>
+        <source>--check-hosts needs a file name</source>
+        <translation>--check-hosts にはファイル名が必要です</translation>
     </message>
     <message>
         <source>--hosts needs a file name</source>

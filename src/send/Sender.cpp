@@ -87,6 +87,8 @@ QString UsageText() {
       "  --host HOST[:PORT]     a cradle's address; give it once for each cradle (required\n"
       "                         unless the settings file has one)\n"
       "  --hosts FILE           cradles from FILE, one HOST or HOST:PORT a line (# comments)\n"
+      "  --check-hosts FILE     only check FILE as --hosts reads it, and the other options;\n"
+      "                         send nothing: exit 0, or 2 naming the bad line\n"
       "  --port N               the cradles' UDP port, where HOST gives none\n"
       "  --local-port N         the local UDP port to bind, shared by all cradles\n"
       "  --title-line           line 1 of each file is a title and is not sent\n"
@@ -193,6 +195,10 @@ std::optional<int> Sender::ParseArguments() {
       quiet({"q", "quiet"}, ""), json("json", "");
   p.addOptions({help, version, host, hostsFile, port, localPort, title, noTitle, settings, encoding, timeout, progress,
                 quiet, json});
+  // For configuration tools: the hosts file, and any other options given, as a
+  // run would read them; no FILE needed, nothing read beyond them, nothing sent.
+  const QCommandLineOption checkHosts("check-hosts", "", "FILE");
+  p.addOption(checkHosts);
   if (!p.parse(args)) return usage(tr("bad option: %1").arg(p.errorText()));
   if (p.isSet(help)) {
     out_.write(UsageText().toUtf8());
@@ -204,7 +210,7 @@ std::optional<int> Sender::ParseArguments() {
     return kExitComplete;
   }
   files_ = p.positionalArguments();
-  if (files_.isEmpty()) return usage(tr("no FILE given"));
+  if (files_.isEmpty() && !p.isSet(checkHosts)) return usage(tr("no FILE given"));
   for (const QString& f : files_)
     if (f.isEmpty()) return usage(tr("an empty FILE name"));
   for (const QString& h : p.values(host)) {
@@ -250,6 +256,11 @@ std::optional<int> Sender::ParseArguments() {
   else return usage(tr("bad value for --progress: \"%1\" (auto, bar, lines or none)").arg(mode));
   quiet_ = p.isSet(quiet);
   json_ = p.isSet(json);
+  if (p.isSet(checkHosts)) {
+    if (p.value(checkHosts).isEmpty()) return usage(tr("--check-hosts needs a file name"));
+    QStringList checked;
+    return ReadHostsFile(p.value(checkHosts), checked).value_or(kExitComplete);
+  }
   return std::nullopt;
 }
 
