@@ -294,6 +294,8 @@ class TestSend : public QObject {
     QTest::newRow("bad encoding") << QStringList{"--encoding", "latin1", "x"} << 2 << "--encoding";
     QTest::newRow("missing file") << QStringList{"--host", "127.0.0.1", "@missing"} << 3 << "No such file";
     QTest::newRow("a folder") << QStringList{"--host", "127.0.0.1", "@"} << 3 << "Is a directory";
+    QTest::newRow("hosts to check missing") << QStringList{"--check-hosts", "@missing"} << 2 << "missing";
+    QTest::newRow("bad option beside them") << QStringList{"--check-hosts", "@missing", "--port", "0"} << 2 << "--port";
   }
   void badInput() {
     QFETCH(QStringList, args);
@@ -517,34 +519,12 @@ class TestSend : public QObject {
     r = Send({"--host", "127.0.0.2:" + port, "--hosts", hosts, "--port", port, "--settings", dir_.filePath("none.ini"), f});
     QCOMPARE(r.code, 2);
     QVERIFY2(r.ErrLines().last().contains("given twice"), r.err.constData());
+    // The dry check reads hosts files the same way.
+    QCOMPARE(Send({"--check-hosts", hosts}).code, 0);
+    r = Send({"--check-hosts", dir_.filePath("bad.txt")});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.ErrLines().last().contains("bad.txt:3:"), r.err.constData());
     QVERIFY(sims[0]->Received().size() == 3);  // nothing more was sent
-  }
-
-  // The dry check a configuration tool runs before it puts a hosts file in
-  // place: the file and the other options are read as a run reads them.
-  void checkHosts_data() {
-    QTest::addColumn<QByteArray>("hosts");  // null: no such file
-    QTest::addColumn<QStringList>("more");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("good") << QByteArray("# shop\n127.0.0.2\n\n  127.0.0.3:6001  # back\n") << QStringList{} << 0 << "";
-    QTest::newRow("only comments") << QByteArray("# none yet\n") << QStringList{} << 0 << "";
-    QTest::newRow("bad line") << QByteArray("127.0.0.2\n\n127.0.0.3:x\n") << QStringList{} << 2 << "check.txt:3:";
-    QTest::newRow("missing") << QByteArray() << QStringList{} << 2 << "check.txt";
-    QTest::newRow("bad option beside it") << QByteArray("127.0.0.2\n") << QStringList{"--port", "0"} << 2 << "--port";
-  }
-  void checkHosts() {
-    QFETCH(QByteArray, hosts);
-    QFETCH(QStringList, more);
-    QFETCH(int, code);
-    QFETCH(QString, says);
-    QFile::remove(dir_.filePath("check.txt"));
-    const QString path = hosts.isNull() ? dir_.filePath("check.txt") : File("check.txt", hosts);
-    const Run r = Send(QStringList{"--check-hosts", path, "--settings", dir_.filePath("none.ini")} + more);
-    QCOMPARE(r.code, code);
-    QCOMPARE(r.ErrLines().size(), says.isEmpty() ? 0 : 1);
-    if (!says.isEmpty()) QVERIFY2(r.ErrLines()[0].contains(says), r.err.constData());
-    QVERIFY(r.out.isEmpty());
   }
 
   // Terminal after terminal: back to "MASTER" after each END, N in all.
