@@ -5,7 +5,8 @@ set -euo pipefail
 PKGS=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
       fonts-ipafont-gothic qt6-translations-l10n xvfb xauth xdotool libx11-6 python3 iproute2
       openbox x11-utils dpkg-dev file desktop-file-utils appstream lintian iptables
-      qt6-l10n-tools qt6-tools-dev man-db perl)
+      qt6-l10n-tools qt6-tools-dev man-db perl
+      systemd logrotate ansible-core ansible-lint python3-apt)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

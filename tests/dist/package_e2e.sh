@@ -1,17 +1,21 @@
 #!/bin/bash
 # The Debian package end to end, as root on a CI machine: build it (lintian
-# passes), install it with apt-get, start the installed korima as an
-# unprivileged user with a fresh home under Xvfb, download into the simulator,
-# then remove the package and check that nothing of it is left.
+# passes) unless it is given, install it with apt-get, check what the service
+# needs, start the installed korima as an unprivileged user with a fresh home
+# under Xvfb, download into the simulator, then purge the package and check
+# that nothing of it is left.
 set -uo pipefail
 source_dir=$1
 sim=$2
+deb=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 fail() { echo "FAIL: $*"; [[ -f ${work:-/nonexistent}/korima.log ]] && cat "$work/korima.log"; exit 1; }
 
-deb=$(bash "$source_dir/scripts/package.sh" | tail -1) || fail "scripts/package.sh failed (lintian or build)"
-[[ -f $source_dir/$deb ]] || fail "no package was built"
-echo "built and lintian-clean: $deb"
+if [[ -z $deb ]]; then
+  deb=$source_dir/$(bash "$source_dir/scripts/package.sh" | tail -1) || fail "scripts/package.sh failed (lintian or build)"
+  echo "built and lintian-clean: $deb"
+fi
+[[ -f $deb ]] || fail "no package at $deb"
 if [[ $(id -u) -ne 0 ]] || ! command -v runuser >/dev/null; then
   echo "SKIP: installing the package needs root (and runuser); the package itself was built and checked"
   exit 77
@@ -27,19 +31,34 @@ pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   if dpkg-query -W -f='${Status}' korima 2>/dev/null | grep -q "install ok"; then
-    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lock::Timeout=300 korima >/dev/null 2>&1
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq -o DPkg::Lock::Timeout=300 korima >/dev/null 2>&1
   fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$source_dir/$deb" > "$work/apt.log" 2>&1 ||
+apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" > "$work/apt.log" 2>&1 ||
   fail "apt-get install: $(cat "$work/apt.log")"
 installed=$(dpkg -L korima) || fail "dpkg does not list korima"
 [[ -x /usr/bin/korima && -x /usr/bin/korima-send && -x /usr/bin/korima-terminal-sim ]] || fail "the commands are not on the PATH"
 sim=/usr/bin/korima-terminal-sim  # the package's own: no hardware and no build tree needed
 echo "installed"
+
+# The service: its user and its folders, shipped disabled; the log rotated
+# by logrotate without a new file.
+[[ $(getent passwd korima | cut -d: -f7) == /usr/sbin/nologin ]] || fail "no system user korima: $(getent passwd korima)"
+[[ $(stat -c '%U:%G %a' /var/log/korima) == "korima:adm 2750" ]] || fail "/var/log/korima is $(stat -c '%U:%G %a' /var/log/korima)"
+[[ $(stat -c '%U:%G %a' /var/lib/korima/outbox) == "root:root 755" ]] || fail "the outbox is $(stat -c '%U:%G %a' /var/lib/korima/outbox)"
+[[ -z $(find /etc/systemd/system -name korima-send.service) ]] || fail "korima-send.service was enabled on install"
+runuser -u korima -- korima-send --check-hosts /etc/korima/cradles.txt || fail "the service user can't read cradles.txt"
+runuser -u korima -- sh -c 'echo "{}" >> /var/log/korima/transfers.jsonl' || fail "the service user can't write its log"
+runuser -u korima -- touch /var/lib/korima/outbox/x 2>/dev/null && fail "the service user can write the outbox"
+touch /var/lib/korima/outbox/items.csv  # root's, until the purge
+logrotate -f -s "$work/logrotate.state" /etc/logrotate.d/korima || fail "logrotate failed"
+[[ -f /var/log/korima/transfers.jsonl.1 && ! -e /var/log/korima/transfers.jsonl ]] ||
+  fail "not rotated as the rule says: $(ls /var/log/korima)"
+echo "service: user, folders, disabled, log rotation"
 
 # A display, and a home of its own for the unprivileged user.
 source "$source_dir/tests/e2e/display.sh"
@@ -116,16 +135,18 @@ as_user korima-send --host 127.0.0.2 --host 127.0.0.3 --port "$port" --local-por
 for n in 1 2; do cmp "$work/cradle-$n.out" "$work/data/item.csv" || fail "cradle $n differs from the file"; done
 echo "korima-send into two simulated cradles complete"
 
-# Removal leaves nothing of the package behind.
-apt-get remove -y -qq -o DPkg::Lock::Timeout=300 korima > "$work/apt.log" 2>&1 || fail "apt-get remove: $(cat "$work/apt.log")"
+# A purge leaves nothing of the package behind: not its configuration, its
+# log or its outbox either.
+apt-get purge -y -qq -o DPkg::Lock::Timeout=300 korima > "$work/apt.log" 2>&1 || fail "apt-get purge: $(cat "$work/apt.log")"
 dpkg-query -W -f='${Status}' korima 2>/dev/null | grep -q "ok installed" && fail "still installed"
 left=()
 while read -r path; do
   [[ -e $path && ! -d $path ]] && left+=("$path")
 done <<<"$installed"
 [[ ${#left[@]} -eq 0 ]] || fail "left behind: ${left[*]}"
-for d in /usr/share/doc/korima /usr/share/icons/hicolor/scalable/apps/org.korima.Korima.svg; do
+for d in /usr/share/doc/korima /usr/share/icons/hicolor/scalable/apps/org.korima.Korima.svg /etc/korima /var/log/korima \
+         /var/lib/korima; do
   [[ ! -e $d ]] || fail "left behind: $d"
 done
-echo "removed; nothing left"
+echo "purged; nothing left"
 echo "1 passed, 0 failed"

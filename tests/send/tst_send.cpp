@@ -296,6 +296,8 @@ class TestSend : public QObject {
     QTest::newRow("bad encoding") << QStringList{"--encoding", "latin1", "x"} << 2 << "--encoding";
     QTest::newRow("missing file") << QStringList{"--host", "127.0.0.1", "@missing"} << 3 << "No such file";
     QTest::newRow("a folder") << QStringList{"--host", "127.0.0.1", "@"} << 3 << "Is a directory";
+    QTest::newRow("hosts to check missing") << QStringList{"--check-hosts", "@missing"} << 2 << "missing";
+    QTest::newRow("bad option beside them") << QStringList{"--check-hosts", "@missing", "--port", "0"} << 2 << "--port";
   }
   void badInput() {
     QFETCH(QStringList, args);
@@ -519,6 +521,11 @@ class TestSend : public QObject {
     r = Send({"--host", "127.0.0.2:" + port, "--hosts", hosts, "--port", port, "--settings", dir_.filePath("none.ini"), f});
     QCOMPARE(r.code, 2);
     QVERIFY2(r.ErrLines().last().contains("given twice"), r.err.constData());
+    // The dry check reads hosts files the same way.
+    QCOMPARE(Send({"--check-hosts", hosts}).code, 0);
+    r = Send({"--check-hosts", dir_.filePath("bad.txt")});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.ErrLines().last().contains("bad.txt:3:"), r.err.constData());
     QVERIFY(sims[0]->Cradle().Received().size() == 3);  // nothing more was sent
   }
 

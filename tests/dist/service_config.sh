@@ -1,0 +1,33 @@
+#!/bin/bash
+# The service's configuration as its own tools read it. systemd, on a staged
+# install that holds the program: the unit verifies, its sandbox rates 2.0 or
+# lower, the user's sysusers line parses. Ansible: the role and the example
+# lint clean offline, and the playbook passes its syntax check.
+set -uo pipefail
+build=$1
+source_dir=$2
+fail() { echo "FAIL: $*"; exit 1; }
+for tool in systemd-analyze systemd-sysusers ansible-lint ansible-playbook; do
+  command -v "$tool" >/dev/null || fail "no $tool: run scripts/deps.sh"
+done
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install"
+unit=$root/usr/lib/systemd/system/korima-send.service
+# The system's own units (the targets it depends on) beside it, and its
+# manual page where the staged tree has it.
+cp -an /usr/lib/systemd/system/. "$root/usr/lib/systemd/system/"
+out=$(MANPATH=$root/usr/share/man systemd-analyze verify --root="$root" "$unit" 2>&1) && [[ -z $out ]] ||
+  fail "systemd-analyze verify: $out"
+out=$(systemd-analyze security --offline=true --root="$root" "$unit" 2>&1)
+level=$(sed -n 's/.*Overall exposure level for korima-send.service: \([0-9.]*\).*/\1/p' <<<"$out")
+[[ -n $level ]] && awk -v l="$level" 'BEGIN { exit !(l <= 2.0) }' || fail "exposure ${level:-?} over 2.0: $out"
+echo "exposure level $level"
+out=$(systemd-sysusers --root="$root" --dry-run 2>&1)
+grep -q "Creating user 'korima'" <<<"$out" && ! grep -q '\.conf:[0-9]*:' <<<"$out" || fail "systemd-sysusers: $out"
+
+cd "$source_dir/dist/ansible" || fail "no dist/ansible"
+out=$(ansible-lint --offline --nocolor site.yml roles/korima inventory.yml 2>&1)
+grep -q ' 0 failure(s), 0 warning(s)' <<<"$out" || fail "ansible-lint: $out"
+out=$(ansible-playbook --syntax-check -i inventory.yml site.yml 2>&1) || fail "syntax check: $out"
+echo "1 passed, 0 failed"
