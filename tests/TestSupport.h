@@ -25,7 +25,8 @@ class Recorder {
     platform::SetMsgBoxHandler([this](const platform::MsgBoxCall& c) {
       boxes.append(c);
       if (!answers.isEmpty()) return answers.takeFirst();
-      return (c.style & 7) == platform::vbYesNoCancel ? int(platform::vbYes) : int(platform::vbOK);
+      if ((c.style & 7) == platform::vbOKOnly) return int(platform::vbOK);
+      return c.style & platform::vbDefaultButton2 ? int(platform::vbNo) : int(platform::vbYes);  // the default button
     });
     platform::SetBeepHandler([this] { ++beeps; });
     platform::SetEndProgramHandler([this](int code) {

@@ -1,9 +1,9 @@
 #include "frmFolder.h"
 
+#include "desktop/CarryOn.h"
 #include "frmSetting.h"
 #include "desktop/Charset.h"
 #include "platform/Dialogs.h"
-#include "platform/Errors.h"
 #include "desktop/Placement.h"
 #include "platform/Process.h"
 #include "platform/Volumes.h"
@@ -41,14 +41,14 @@ void frmFolder::SelectInitialFolder() {
   const QString start = setting_.FolderCaption();
   if (ui_->Drive1->SetDrive(start) && ui_->Dir1->SetPath(start)) return;
   // The saved folder is gone (or its drive is): start where the process is, silently.
-  const QString here = platform::CurDir();
+  const QString here = desktop::CurDir();
   if (ui_->Drive1->SetDrive(here)) ui_->Dir1->SetPath(here);
 }
 
 void frmFolder::Drive1_Change() {
-  const QString dir = platform::CurDirOnDrive(ui_->Drive1->Drive());
+  const QString dir = desktop::CurDirOnDrive(ui_->Drive1->Drive());
   if (!dir.isEmpty() && ui_->Dir1->SetPath(dir)) return;
-  const platform::ErrorState e = platform::Err();
+  const platform::ErrorState e = desktop::Err();
   platform::Beep();
   // The number takes a sign position: a blank before a non-negative one.
   const QString number = (e.Number >= 0 ? QStringLiteral(" ") : QString()) + QString::number(e.Number);

@@ -37,9 +37,13 @@ void frmSetting::Form_Load() {
   main_.setEnabled(false);
   // The working copy starts as the controls show it, so that it matches them
   // even where the fill below stops early.
-  work_ = {ui_->lblFolder->text(), ui_->txtLocalPort->text(), ui_->txtRemoteHost->text(),
-           ui_->txtRemotePort->text(), qint16(ui_->optTitle_1->isChecked() ? 1 : 0),
-           qint16(ui_->optStartUpSize_1->isChecked() ? 1 : 0)};
+  work_ = {};
+  work_.WorkFolder = ui_->lblFolder->text();
+  work_.LocalPort = ui_->txtLocalPort->text();
+  work_.RemoteHost = ui_->txtRemoteHost->text();
+  work_.RemotePort = ui_->txtRemotePort->text();
+  work_.TitleLine = qint16(ui_->optTitle_1->isChecked() ? 1 : 0);
+  work_.StartUpSize = qint16(ui_->optStartUpSize_1->isChecked() ? 1 : 0);
   ShowCurrentSettings();
 }
 
@@ -55,8 +59,7 @@ void frmSetting::ShowCurrentSettings() {
   titles[Settings.TitleLine]->setChecked(true);
   if (Settings.StartUpSize < 0 || Settings.StartUpSize > 1) return;
   sizes[Settings.StartUpSize]->setChecked(true);
-  work_ = {Settings.WorkFolder, Settings.LocalPort, Settings.RemoteHost,
-           Settings.RemotePort, Settings.TitleLine, Settings.StartUpSize};
+  work_ = Settings;
 }
 
 void frmSetting::cmdOK_Click(int index) {

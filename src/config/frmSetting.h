@@ -1,6 +1,6 @@
 #pragma once
 // The settings dialog: edits a working copy of the settings; OK saves it.
-#include "Settings.h"
+#include "WindowSettings.h"
 #include "frmFolder.h"
 
 #include <QPointer>
@@ -30,7 +30,7 @@ class frmSetting : public QWidget {
   QString FolderCaption() const;
   void SetFolderCaption(const QString& folder);
 
-  const SettingsValues& WorkingCopy() const { return work_; }
+  const SettingsRecord& WorkingCopy() const { return work_; }
   Ui::frmSetting& Form() { return *ui_; }
   frmFolder* Picker() const { return picker_; }
 
@@ -45,7 +45,7 @@ class frmSetting : public QWidget {
   std::unique_ptr<Ui::frmSetting> ui_;
   QWidget& main_;
   MainWindowHooks hooks_;
-  SettingsValues work_;
+  SettingsRecord work_;
   QPointer<frmFolder> picker_;
   bool unloaded_ = false;
 };

@@ -1,5 +1,6 @@
 #include "DirListBox.h"
 
+#include "CarryOn.h"
 #include "platform/Volumes.h"
 
 #include <QApplication>
@@ -23,7 +24,7 @@ DirListBox::DirListBox(QWidget* parent) : QTreeWidget(parent) {
 }
 
 bool DirListBox::SetPath(const QString& path) {
-  if (!platform::CanListFolder(path)) return false;
+  if (!CanListFolder(path)) return false;
   const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
   const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);

@@ -1,6 +1,6 @@
 #include "DriveListBox.h"
 
-#include "platform/Errors.h"
+#include "CarryOn.h"
 #include "platform/Process.h"
 #include "platform/Volumes.h"
 
@@ -17,14 +17,14 @@ void DriveListBox::Reload() {
   const QSignalBlocker quiet(this);
   clear();
   addItems(platform::MountedVolumes());
-  const int i = findText(platform::VolumeOf(platform::CurDir()));
+  const int i = findText(platform::VolumeOf(CurDir()));
   setCurrentIndex(i >= 0 ? i : 0);
 }
 
 bool DriveListBox::SetDrive(const QString& path) {
-  platform::ClearError();
+  ClearError();
   const int i = findText(platform::VolumeOf(path));
-  if (path.isEmpty() || i < 0) return platform::RaiseOsError(ENODEV), false;
+  if (path.isEmpty() || i < 0) return RaiseOsError(ENODEV), false;
   setCurrentIndex(i);
   return true;
 }

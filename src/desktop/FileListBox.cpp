@@ -1,10 +1,10 @@
 #include "FileListBox.h"
 
-#include "platform/Errors.h"
+#include "CarryOn.h"
+#include "platform/FileList.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <cerrno>
 
 namespace desktop {
@@ -17,11 +17,11 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 bool FileListBox::SetPath(const QString& path) {
-  platform::ClearError();
+  ClearError();
   const QFileInfo info(path);
-  if (path.isEmpty() || !info.exists()) return platform::RaiseOsError(ENOENT), false;
-  if (!info.isDir()) return platform::RaiseOsError(ENOTDIR), false;
-  if (!info.isReadable()) return platform::RaiseOsError(EACCES), false;
+  if (path.isEmpty() || !info.exists()) return RaiseOsError(ENOENT), false;
+  if (!info.isDir()) return RaiseOsError(ENOTDIR), false;
+  if (!info.isReadable()) return RaiseOsError(EACCES), false;
   if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   path_ = QDir::toNativeSeparators(info.absoluteFilePath());
   watcher_.addPath(info.absoluteFilePath());
@@ -34,28 +34,12 @@ void FileListBox::SetPattern(const QString& pattern) {
   Refresh();
 }
 
-bool FileListBox::Matches(const QString& fileName) const {
-  for (const QString& p : pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(p.trimmed()),
-                                QRegularExpression::CaseInsensitiveOption);
-    if (re.match(fileName).hasMatch()) return true;
-  }
-  return false;
-}
-
 void FileListBox::Refresh() {
   const QString selected = FileName();
   const QString current = currentItem() ? currentItem()->text() : QString();
   clear();
   if (path_.isEmpty()) return;
-  QDir dir(path_);
-  QStringList names;
-  for (const QFileInfo& f : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
-    if (Matches(f.fileName())) names << f.fileName();
-  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
-  });
+  const QStringList names = platform::files::ListFiles(path_, pattern_);
   addItems(names);
   if (const int row = int(names.indexOf(current)); row >= 0) {
     setCurrentRow(row, selected == current ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);

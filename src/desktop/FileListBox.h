@@ -21,7 +21,6 @@ class FileListBox : public QListWidget {
   void Refresh();
   QString FileName() const;
   int ListIndex() const;
-  bool Matches(const QString& fileName) const;
 
  private:
   QString path_;

@@ -18,14 +18,16 @@ void UseWindowServices() {
                                    : call.style & platform::vbQuestion ? QMessageBox::Question
                                                              : QMessageBox::NoIcon;
     QMessageBox box(icon, call.title, call.prompt, QMessageBox::Ok);
-    if ((call.style & 7) == platform::vbYesNoCancel) {
-      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const int buttons = call.style & 7;
+    if (buttons == platform::vbYesNoCancel || buttons == platform::vbYesNo) {
+      const bool cancel = buttons == platform::vbYesNoCancel;
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | (cancel ? QMessageBox::Cancel : QMessageBox::NoButton));
       // The window's own spellings, whatever Qt's translation says.
       box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
       box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
-      box.button(QMessageBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));
-      box.setDefaultButton(QMessageBox::Yes);
-      box.setEscapeButton(QMessageBox::Cancel);
+      if (cancel) box.button(QMessageBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+      box.setDefaultButton(call.style & platform::vbDefaultButton2 ? QMessageBox::No : QMessageBox::Yes);
+      box.setEscapeButton(cancel ? QMessageBox::Cancel : QMessageBox::No);
     }
     ApplyJapaneseCharset(&box);
     switch (box.exec()) {

@@ -20,7 +20,8 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
   const QByteArray text = (call.title + QStringLiteral(": ") + QString(call.prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))).toUtf8();
   std::fprintf(stderr, "%s\n", text.constData());
   // Nobody to ask: a question takes its default.
-  return (style & 7) == vbYesNoCancel ? vbYes : vbOK;
+  if ((style & 7) == vbOKOnly) return vbOK;
+  return style & vbDefaultButton2 ? vbNo : vbYes;
 }
 
 void SetMsgBoxHandler(std::function<int(const MsgBoxCall&)> handler) {

@@ -7,7 +7,7 @@
 
 namespace platform {
 
-enum MsgBoxStyle { vbOKOnly = 0, vbYesNoCancel = 3, vbCritical = 16, vbQuestion = 32 };
+enum MsgBoxStyle { vbOKOnly = 0, vbYesNoCancel = 3, vbYesNo = 4, vbCritical = 16, vbQuestion = 32, vbDefaultButton2 = 256 };
 enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
 struct MsgBoxCall {
@@ -17,8 +17,9 @@ struct MsgBoxCall {
 };
 
 // Blocks until dismissed and returns the button pressed (a MsgBoxResult).
-// The title defaults to the application title. A question (vbYesNoCancel)
-// has はい as its default button; closing it counts as ｷｬﾝｾﾙ.
+// The title defaults to the application title. A question (vbYesNoCancel,
+// vbYesNo) has はい as its default button, いいえ with vbDefaultButton2;
+// closing it counts as ｷｬﾝｾﾙ, or as いいえ where there is no ｷｬﾝｾﾙ.
 int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {});
 // Tests answer boxes here: the handler sees each call and returns at once
 // with the button it presses.

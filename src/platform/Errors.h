@@ -1,6 +1,6 @@
 #pragma once
-// Process-wide error state: the number and text of the last failed operation,
-// tested right after a risky step in the carry-on style the program uses.
+// An error as a value: the number and text of what failed, where a call
+// returns it. The window's carry-on error state is the desktop's.
 #include <QString>
 
 namespace platform {
@@ -10,16 +10,9 @@ struct ErrorState {
   QString Description;
 };
 
-const ErrorState& Err();
-void ClearError();
-void RaiseError(int number, const QString& description);
-// Number and description come from the operating system's error code.
-void RaiseOsError(int osError);
 QString OsErrorText(int osError);
-
-// Error numbers for the few failures that have no operating-system call behind them.
-int InvalidArgumentError();
-int NoDataError();
-int IllegalByteSequenceError();
+// EACCES when `path` exists, else ENOENT: what a failed open most likely met
+// when the call that failed left no errno.
+int MissingOrDenied(const QString& path);
 
 }  // namespace platform

@@ -41,18 +41,6 @@ void SetExePathForTest(const QString& path) { g_exePath = path; }
 
 QString PathSeparator() { return QString(QDir::separator()); }
 
-QString CurDir() { return QDir::toNativeSeparators(QDir::currentPath()); }
-
-bool ChDir(const QString& path) {
-  ClearError();
-  if (path.isEmpty() || path.contains(QChar(0))) return RaiseOsError(ENOENT), false;
-  const QFileInfo info(path);
-  if (!info.exists()) return RaiseOsError(ENOENT), false;
-  if (!info.isDir()) return RaiseOsError(ENOTDIR), false;
-  if (!QDir::setCurrent(path)) return RaiseOsError(EACCES), false;
-  return true;
-}
-
 QString DocumentsFolder() {
   const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   return !docs.isEmpty() && QFileInfo(docs).isDir() ? QDir::toNativeSeparators(docs) : QString();

@@ -13,9 +13,6 @@ void SetExePathForTest(const QString& path);
 
 QString PathSeparator();
 
-QString CurDir();
-// Sets the error state and returns false when the folder can't be entered.
-bool ChDir(const QString& path);
 
 // The user's documents folder, empty when it does not exist.
 QString DocumentsFolder();

@@ -3,6 +3,7 @@
 #include "Cp932.h"
 #include "Errors.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -18,133 +19,9 @@ namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
 
-// errno survives a failed QFile call on the platforms we build for; when it
-// didn't, fall back on what the file system says now.
-void RaiseFileError(int savedErrno, const QString& path) {
-  if (savedErrno == 0) savedErrno = QFileInfo::exists(path) ? EACCES : ENOENT;
-  RaiseOsError(savedErrno);
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool NotAFolder(const QString& path) {
-  ClearError();
-  if (QFileInfo(path).isDir()) return RaiseOsError(EISDIR), false;
-  return true;
-}
-
 }  // namespace
-
-// ---- input ------------------------------------------------------------------
-
-InputFile::InputFile() = default;
-InputFile::~InputFile() = default;
-
-bool InputFile::Open(const QString& path) { return Keep(DoOpen(path)); }
-bool InputFile::Eof() { return Keep(DoEof()); }
-bool InputFile::LineInput(QByteArray& line) { return Keep(DoLineInput(line)); }
-
-bool InputFile::DoOpen(const QString& path) {
-  Close();
-  if (!NotAFolder(path)) return false;
-  auto file = std::make_unique<QFile>(path);
-  errno = 0;
-  if (!file->open(QIODevice::ReadOnly)) {
-    RaiseFileError(errno, path);
-    return false;
-  }
-  file_ = std::move(file);
-  return true;
-}
-
-void InputFile::Close() {
-  file_.reset();
-  buf_.clear();
-  pos_ = 0;
-  readFailed_ = false;
-  readErrno_ = 0;
-}
-
-// Makes sure a byte is buffered; false at end of file or on a read error.
-bool InputFile::Fill() {
-  if (pos_ < buf_.size()) return true;
-  if (readFailed_) return RaiseOsError(readErrno_), false;  // every later read fails the same way
-  errno = 0;
-  buf_ = file_->read(kChunk);
-  pos_ = 0;
-  if (file_->error() != QFileDevice::NoError) {
-    readFailed_ = true;
-    RaiseFileError(errno, file_->fileName());
-    readErrno_ = Err().Number;
-    buf_.clear();
-    return false;
-  }
-  return !buf_.isEmpty();
-}
-
-int InputFile::Peek() { return Fill() ? static_cast<unsigned char>(buf_[pos_]) : -1; }
-
-bool InputFile::DoEof() {
-  ClearError();
-  if (!file_) return RaiseOsError(EBADF), true;
-  return Peek() < 0;
-}
-
-bool InputFile::ReadHead(qint64 max, QByteArray& head) {
-  ClearError();
-  head.clear();
-  if (!file_) return RaiseOsError(EBADF), false;
-  while (head.size() < max && Fill()) {
-    const qsizetype take = std::min<qsizetype>(buf_.size() - pos_, max - head.size());
-    head.append(buf_.constData() + pos_, take);
-    pos_ += take;
-  }
-  return Err().Number == 0;
-}
-
-bool InputFile::DoLineInput(QByteArray& line) {
-  ClearError();
-  line.clear();
-  if (!file_) return RaiseOsError(EBADF), false;
-  if (Peek() < 0) {
-    if (Err().Number == 0) RaiseOsError(ENODATA);  // read past the end
-    return false;
-  }
-  for (;;) {
-    if (!Fill()) return Err().Number == 0;  // last line without terminator
-    const char* data = buf_.constData();
-    const qsizetype n = buf_.size();
-    qsizetype i = pos_;
-    while (i < n && data[i] != '\r' && data[i] != '\n') ++i;
-    line.append(data + pos_, i - pos_);
-    pos_ = i;
-    if (i == n) continue;
-    const char end = data[i];
-    ++pos_;
-    if (end == '\r' && Peek() == '\n') ++pos_;
-    return Err().Number == 0;
-  }
-}
-
-bool InputFile::InputFields(int count, QList<QByteArray>& fields) {
-  ClearError();
-  if (!file_) return RaiseOsError(EBADF), false;
-  // Settings lines are short; read what is left and split it.
-  QByteArray rest = buf_.mid(pos_);
-  buf_.clear();
-  pos_ = 0;
-  errno = 0;
-  rest += file_->readAll();
-  if (file_->error() != QFileDevice::NoError) {
-    RaiseFileError(errno, file_->fileName());
-    return false;
-  }
-  if (!SplitFields(rest, count, fields)) {
-    RaiseOsError(ENODATA);
-    return false;
-  }
-  return true;
-}
 
 // ---- output -----------------------------------------------------------------
 
@@ -154,21 +31,26 @@ OutputFile::~OutputFile() {
   if (file_) file_->cancelWriting();  // an uncommitted output never replaces the old file
 }
 
+bool OutputFile::Fail(int e) {
+  error_ = {e != 0 ? e : EIO, OsErrorText(e != 0 ? e : EIO)};
+  return false;
+}
+
 bool OutputFile::Open(const QString& path) {
   if (file_) file_->cancelWriting();
   file_.reset();
   inPlace_.reset();
   old_.clear();
   pending_.clear();
-  if (!NotAFolder(path)) return false;
+  error_ = {};
+  if (QFileInfo(path).isDir()) return Fail(EISDIR);
   auto file = std::make_unique<QSaveFile>(path);
   errno = 0;
   if (file->open(QIODevice::WriteOnly)) {
     file_ = std::move(file);
     return true;
   }
-  int e = errno;
-  if (e == 0) e = QFileInfo(QFileInfo(path).absolutePath()).exists() ? EACCES : ENOENT;
+  int e = errno != 0 ? errno : MissingOrDenied(QFileInfo(path).absolutePath());
   // No temporary file beside it: the file itself, if it is there and ours to
   // write, is rewritten in place. Opened without cutting it; read for a way back.
   auto direct = std::make_unique<QFile>(path);
@@ -183,24 +65,20 @@ bool OutputFile::Open(const QString& path) {
   } else if (QFileInfo(path).isFile() && errno != 0) {
     e = errno;
   }
-  RaiseOsError(e);
-  return false;
+  return Fail(e);
 }
 
 bool OutputFile::WriteFields(const QList<Field>& fields) {
-  ClearError();
-  if (!file_ && !inPlace_) return RaiseOsError(EBADF), false;
+  error_ = {};
+  if (!file_ && !inPlace_) return Fail(EBADF);
   QByteArray line;
-  if (!FormatFields(fields, line)) return false;
+  if (!FormatFields(fields, line, error_)) return false;
   if (inPlace_) {
     pending_ += line;  // written by Commit, all at once
     return true;
   }
   errno = 0;
-  if (file_->write(line) != line.size()) {
-    RaiseFileError(errno == 0 ? EIO : errno, file_->fileName());
-    return false;
-  }
+  if (file_->write(line) != line.size()) return Fail(errno);
   return true;
 }
 
@@ -215,23 +93,21 @@ int Overwrite(QFile& file, const QByteArray& bytes) {
 }  // namespace
 
 bool OutputFile::Commit() {
-  ClearError();
+  error_ = {};
   if (inPlace_) {
     std::unique_ptr<QFile> file = std::move(inPlace_);
     if (const int e = Overwrite(*file, pending_)) {
       Overwrite(*file, old_);  // a cut line would lose every setting at the next start
-      RaiseOsError(e);
-      return false;
+      return Fail(e);
     }
     return true;
   }
-  if (!file_) return RaiseOsError(EBADF), false;
+  if (!file_) return Fail(EBADF);
   errno = 0;
   const bool ok = file_->commit();
   const int e = errno;
-  if (!ok) RaiseFileError(e == 0 ? EIO : e, file_->fileName());
   file_.reset();
-  return ok;
+  return ok || Fail(e);
 }
 
 // ---- data files ----------------------------------------------------------------
@@ -276,6 +152,18 @@ qsizetype ReadSome(int fd, QByteArray& buf, qsizetype max, int& error) {
 
 }  // namespace
 
+bool ReadRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes, ErrorState& error) {
+  bytes.clear();
+  int e = 0;
+  const int fd = OpenRegular(path, e);
+  for (qsizetype n = 1; fd >= 0 && n > 0 && bytes.size() <= maxBytes;)
+    n = ReadSome(fd, bytes, std::min<qint64>(kChunk, maxBytes + 1 - bytes.size()), e);
+  if (fd >= 0) ::close(fd);
+  if (e == 0 && bytes.size() > maxBytes) e = EFBIG;
+  if (e) error = {e, OsErrorText(e)};
+  return e == 0;
+}
+
 LineReader::LineReader() = default;
 LineReader::~LineReader() { Close(); }
 
@@ -289,9 +177,10 @@ void LineReader::Close() {
   problem_ = {};
 }
 
-bool LineReader::Open(const QString& path, LineConversion conversion) {
+bool LineReader::Open(const QString& path, LineConversion conversion, QCryptographicHash* hash) {
   Close();
   conversion_ = conversion;
+  hash_ = hash;
   int error = 0;
   fd_ = OpenRegular(path, error, &sizeAtOpen_);
   if (fd_ < 0) {
@@ -321,6 +210,7 @@ bool LineReader::Fill() {
     readFailed_ = true;
     Failed(Problem::Read, error);
   }
+  if (hash_ && n > 0) hash_->addData(QByteArrayView(buf_).last(n));
   atEnd_ = n == 0;
   return n > 0;
 }
@@ -441,19 +331,6 @@ bool JudgeFile(const QString& path, EncodingVerdict& verdict, ErrorState& error)
   return e == 0;
 }
 
-bool IsUtf8File(const QString& path, bool& utf8) {
-  utf8 = false;
-  EncodingVerdict verdict;
-  ErrorState error;
-  if (!JudgeFile(path, verdict, error)) {
-    RaiseError(error.Number, error.Description);
-    return false;
-  }
-  ClearError();
-  utf8 = verdict.encoding == TextEncoding::Utf8;
-  return true;
-}
-
 // ---- the pure halves ------------------------------------------------------------
 
 bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields) {
@@ -487,8 +364,7 @@ bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields) {
   return true;
 }
 
-bool FormatFields(const QList<Field>& fields, QByteArray& line) {
-  ClearError();
+bool FormatFields(const QList<Field>& fields, QByteArray& line, ErrorState& error) {
   line.clear();
   for (qsizetype i = 0; i < fields.size(); ++i) {
     if (i) line += ',';
@@ -496,13 +372,11 @@ bool FormatFields(const QList<Field>& fields, QByteArray& line) {
       bool ok = false;
       const QByteArray bytes = ToCp932(*text, &ok);
       if (!ok) {
-        RaiseError(IllegalByteSequenceError(),
-                   QStringLiteral("Shift-JIS(CP932)で表せない文字を含んでいます: ") + *text);
+        error = {EILSEQ, QStringLiteral("Shift-JIS(CP932)で表せない文字を含んでいます: ") + *text};
         return false;
       }
       if (bytes.contains('"')) {  // no escaping exists: it would read back as another value
-        RaiseError(InvalidArgumentError(),
-                   QStringLiteral("ダブルクォート(\")を含む値は書き込めません: ") + *text);
+        error = {EINVAL, QStringLiteral("ダブルクォート(\")を含む値は書き込めません: ") + *text};
         return false;
       }
       line += '"' + bytes + '"';
@@ -514,16 +388,5 @@ bool FormatFields(const QList<Field>& fields, QByteArray& line) {
   return true;
 }
 
-bool ParseInt16(const QByteArray& field, qint16& value) {
-  bool ok = false;
-  const QByteArray t = field.trimmed();
-  if (t.isEmpty()) return false;
-  for (qsizetype i = (t[0] == '-' || t[0] == '+') ? 1 : 0; i < t.size(); ++i)
-    if (t[i] < '0' || t[i] > '9') return false;
-  const qlonglong v = t.toLongLong(&ok);
-  if (!ok || v < -32768 || v > 32767) return false;
-  value = static_cast<qint16>(v);
-  return true;
-}
 
 }  // namespace platform::files

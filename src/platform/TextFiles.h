@@ -1,8 +1,8 @@
 #pragma once
-// Sequential text files, each owned by the routine that opens it: a download
-// holds its input, a save its output, and closing one never touches another.
-// InputFile and OutputFile pass the file's own bytes (CP932); LineReader gives
-// a data file's lines as the terminal gets them.
+// Text files, each owned by the routine that opens it: a download holds its
+// input, a save its output, and closing one never touches another. Errors
+// come back as values. OutputFile writes the settings line's own bytes
+// (CP932); LineReader gives a data file's lines as the terminal gets them.
 #include "Cp932.h"
 #include "Errors.h"
 #include "TextEncoding.h"
@@ -13,6 +13,7 @@
 #include <memory>
 #include <variant>
 
+class QCryptographicHash;
 class QFile;
 class QSaveFile;
 
@@ -20,50 +21,6 @@ namespace platform::files {
 
 // One value for WriteFields: a text goes out between double quotes, an integer bare.
 using Field = std::variant<QString, qint64>;
-
-class InputFile {
- public:
-  InputFile();
-  ~InputFile();
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
-  // False, with the error state set, when the file can't be opened.
-  bool Open(const QString& path);
-  void Close();
-
-  bool Eof();
-  // Up to `max` bytes from the start, for a look at what the file holds; the
-  // next read goes on after them.
-  bool ReadHead(qint64 max, QByteArray& head);
-  // One line without its terminator; a line ends at CR LF, CR or LF.
-  bool LineInput(QByteArray& line);
-  // The next `count` comma-separated values (quotes removed); false when the
-  // file runs out of values first.
-  bool InputFields(int count, QList<QByteArray>& fields);
-  // The error of this file's last call (number 0: none), for callers that keep
-  // away from the process-wide error state.
-  const ErrorState& Error() const { return error_; }
-
- private:
-  template <typename R>
-  R Keep(R result) {
-    error_ = Err();
-    return result;
-  }
-  bool DoOpen(const QString& path);
-  bool DoEof();
-  bool DoLineInput(QByteArray& line);
-  bool Fill();
-  int Peek();
-
-  std::unique_ptr<QFile> file_;
-  QByteArray buf_;
-  qsizetype pos_ = 0;
-  bool readFailed_ = false;
-  int readErrno_ = 0;
-  ErrorState error_;
-};
 
 // Output goes to a temporary file beside the target; only Commit puts it in
 // place, so a write that fails half-way leaves the previous file as it was.
@@ -81,8 +38,12 @@ class OutputFile {
   bool Open(const QString& path);
   bool WriteFields(const QList<Field>& fields);
   bool Commit();
+  // Why the last call failed.
+  const ErrorState& Error() const { return error_; }
 
  private:
+  bool Fail(int error);
+  ErrorState error_;
   std::unique_ptr<QSaveFile> file_;
   std::unique_ptr<QFile> inPlace_;
   QByteArray old_, pending_;
@@ -103,7 +64,8 @@ class LineReader {
 
   // False with an Open problem: an errno number and its text; EISDIR for a
   // folder, EINVAL for anything else that is not a regular file.
-  bool Open(const QString& path, LineConversion conversion);
+  // `hash`, when given, is fed every byte read from the file.
+  bool Open(const QString& path, LineConversion conversion, QCryptographicHash* hash = nullptr);
   qint64 SizeAtOpen() const { return sizeAtOpen_; }
 
   enum class Next { Line, End, Failed };
@@ -135,6 +97,7 @@ class LineReader {
   Next Failed(Problem::Kind kind, int error = 0, qint64 column = 0);
 
   int fd_ = -1;
+  QCryptographicHash* hash_ = nullptr;
   LineConversion conversion_ = LineConversion::None;
   QByteArray buf_;
   qsizetype pos_ = 0;
@@ -146,20 +109,20 @@ class LineReader {
   QString text_;
 };
 
+// All of a regular file of at most `maxBytes` bytes (a settings or hosts
+// file), opened without blocking: a FIFO, a device or a folder is refused,
+// and a file that grows past `maxBytes` too (EFBIG).
+bool ReadRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes, ErrorState& error);
+
 // What the file at `path` is written in (TextEncoding.h), judged on all of
 // it. False, with `error`, when it can't be opened or read; only a regular
 // file is read, as by LineReader.
 bool JudgeFile(const QString& path, EncodingVerdict& verdict, ErrorState& error);
 
-// Whether JudgeFile takes the file at `path` for UTF-8. False, with the error
-// state set, when it can't be read.
-bool IsUtf8File(const QString& path, bool& utf8);
 
 // The pure halves of InputFields / WriteFields.
 bool SplitFields(const QByteArray& data, int count, QList<QByteArray>& fields);
 // False (with the error state set) when a text can't be written so that it reads back the same.
-bool FormatFields(const QList<Field>& fields, QByteArray& line);
-// A 16-bit integer field: optional sign and decimal digits, blanks around allowed.
-bool ParseInt16(const QByteArray& field, qint16& value);
+bool FormatFields(const QList<Field>& fields, QByteArray& line, ErrorState& error);
 
 }  // namespace platform::files

@@ -1,6 +1,5 @@
 #include "Volumes.h"
 
-#include "Errors.h"
 #include "Process.h"
 
 #include <QDir>
@@ -39,22 +38,6 @@ QString VolumeOf(const QString& path) {
   for (const QString& root : MountedVolumes())
     if (Under(path, root) && Normal(root).size() > Normal(best).size()) best = root;
   return best;
-}
-
-bool CanListFolder(const QString& path) {
-  ClearError();
-  const QFileInfo info(path);
-  if (path.isEmpty() || !info.exists()) return RaiseOsError(ENOENT), false;
-  if (!info.isDir()) return RaiseOsError(ENOTDIR), false;
-  if (!info.isReadable() || !info.isExecutable()) return RaiseOsError(EACCES), false;
-  return true;
-}
-
-QString CurDirOnDrive(const QString& root) {
-  const QString cwd = CurDir();
-  const QString dir = VolumeOf(cwd) == root ? cwd : root;
-  if (!CanListFolder(dir)) return {};
-  return dir;
 }
 
 }  // namespace platform

@@ -10,10 +10,5 @@ QStringList MountedVolumes();
 void SetVolumesForTest(const QStringList& roots);  // empty: back to the real list
 // The volume whose root is the longest leading part of `path`; empty when none.
 QString VolumeOf(const QString& path);
-// The process's current directory when it lies on `root`, else the volume's root.
-// Sets the error state and returns empty text when the volume can't be read.
-QString CurDirOnDrive(const QString& root);
-// Sets the error state when `path` is not a folder that can be listed.
-bool CanListFolder(const QString& path);
 
 }  // namespace platform

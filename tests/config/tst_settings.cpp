@@ -1,7 +1,7 @@
 // The settings file: its exact bytes, what the reader accepts, what it does
 // with everything else, and that a failed save never costs the old file.
 #include "TestSupport.h"
-#include "config/Settings.h"
+#include "config/WindowSettings.h"
 #include "config/SettingsLocation.h"
 #include "platform/Cp932.h"
 #include "platform/Errors.h"
@@ -16,6 +16,19 @@ using namespace korima::config;
 namespace {
 const QByteArray kDefaultLineTail =
     QByteArray("\",\"6000\",\"") + kDefaultRemoteHost + "\",\"6001\",0,0\r\n";
+}
+
+// A record as the settings dialog hands it over.
+korima::config::SettingsRecord Record(const QString& folder, const QString& local, const QString& host, const QString& remote,
+                              qint16 title, qint16 size) {
+  korima::config::SettingsRecord r;
+  r.WorkFolder = folder;
+  r.LocalPort = local;
+  r.RemoteHost = host;
+  r.RemotePort = remote;
+  r.TitleLine = title;
+  r.StartUpSize = size;
+  return r;
 }
 
 class TestSettings : public QObject {
@@ -191,7 +204,7 @@ class TestSettings : public QObject {
     QVERIFY(WriteAll(ini_, DefaultLine()));
     Recorder rec;
     const QString folder = tmp_.filePath("データ");
-    SaveSettings({folder, "", "127.0.0.5", "7001", 1, 1}, Hooks());
+    SaveSettings(Record(folder, "", "127.0.0.5", "7001", 1, 1), Hooks());
     QCOMPARE(rec.boxes.size(), 0);
     QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(folder) + "\",\"\",\"127.0.0.5\",\"7001\",1,1\r\n");
     QCOMPARE(Settings.WorkFolder, folder);
@@ -204,7 +217,7 @@ class TestSettings : public QObject {
     QVERIFY(WriteAll(ini_, DefaultLine()));
     Recorder rec;
     const QString folder = QStringLiteral("/tmp/한국");
-    SaveSettings({folder, "6000", "h", "6001", 0, 0}, Hooks());
+    SaveSettings(Record(folder, "6000", "h", "6001", 0, 0), Hooks());
     QCOMPARE(rec.Titles(), QStringList{"File Write Error"});
     QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｴﾗｰ : Shift-JIS")));
     QCOMPARE(rec.ends.size(), 0);                 // the dialog's save carries on
@@ -232,7 +245,7 @@ class TestSettings : public QObject {
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
     Settings.SettingsPath = ini;
     Recorder rec;
-    SaveSettings({work_, "6100", "h", "6101", 1, 0}, Hooks());
+    SaveSettings(Record(work_, "6100", "h", "6101", 1, 0), Hooks());
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY2(rec.boxes.isEmpty(), rec.boxes.isEmpty() ? "" : qPrintable(rec.boxes[0].prompt));
     QCOMPARE(ReadAll(ini), '"' + platform::ToCp932(work_) + "\",\"6100\",\"h\",\"6101\",1,0\r\n");
@@ -278,7 +291,7 @@ class TestSettings : public QObject {
   void unopenableFileEndsTheProgram() {
     Settings.SettingsPath = tmp_.filePath("no/such/dir/Korima.ini");
     Recorder rec;
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, SaveSettings({work_, "1", "h", "2", 0, 0}, Hooks()));
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, SaveSettings(Record(work_, "1", "h", "2", 0, 0), Hooks()));
     QCOMPARE(rec.Titles(), QStringList{"File Open Error"});
     QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ")));
     QVERIFY(rec.boxes[0].prompt.size() > QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ").size());
@@ -296,7 +309,7 @@ class TestSettings : public QObject {
     Settings.SettingsPath = ini;
     Recorder rec;
     const QString folder = '/' + QString(6000, u'a');  // more than the free room
-    SaveSettings({folder, "6100", "h", "6101", 1, 0}, Hooks());
+    SaveSettings(Record(folder, "6100", "h", "6101", 1, 0), Hooks());
     QCOMPARE(rec.Titles(), QStringList{"File Write Error"});
     QVERIFY2(rec.boxes[0].prompt.endsWith(platform::OsErrorText(ENOSPC)), qPrintable(rec.boxes[0].prompt));
     QCOMPARE(ReadAll(ini), before);
