@@ -5,7 +5,8 @@
 #   silent-dns  the only name server is a local one that never answers
 #   no-dns      the name server's address has nobody listening: lookups fail at once
 #   refuse      the firewall refuses UDP to 127.0.0.2 (sendto fails with EPERM)
-#   faults      the firewall loses 10% of UDP on loopback and duplicates 10%
+#   faults      the firewall loses 5% of UDP on loopback and duplicates 5%
+#   addresses   192.168.1.10 is an address of this host too
 # Usage: netns.sh WORLD TEST_BINARY "FUNCTION..."
 set -u
 world=$1
@@ -48,8 +49,10 @@ time.sleep(120)
     faults)
       # Losses on the way in (a loss on the way out would be a failed send),
       # duplicates on the way out; both directions of every exchange.
-      iptables -t mangle -A OUTPUT -o lo -p udp -m statistic --mode random --probability 0.1 -j TEE --gateway 127.0.0.1
-      iptables -A INPUT -i lo -p udp -m statistic --mode random --probability 0.1 -j DROP ;;
+      iptables -t mangle -A OUTPUT -o lo -p udp -m statistic --mode random --probability 0.05 -j TEE --gateway 127.0.0.1
+      iptables -A INPUT -i lo -p udp -m statistic --mode random --probability 0.05 -j DROP ;;
+    addresses)
+      ip addr add 192.168.1.10/32 dev lo ;;
     *) echo "unknown world $world"; exit 2 ;;
   esac
   rc=0

@@ -8,6 +8,7 @@
 #include "link/Wording.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
+#include "link/Inspection.h"
 #include "platform/TextFiles.h"
 #include "ui_frmMain.h"
 
@@ -36,9 +37,15 @@ frmMain::frmMain(link::LinkServices services, QWidget* parent)
   connect(status_, &StatusReport::Changed, this, [this](const QString& text) {
     ui_->lblStatus->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   });
+  connect(download_, &link::Download::Waiting, this, [this] { EndChecking(); });
   connect(download_, &link::Download::Connected, this, [this] {
     hourglass_ = true;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  });
+  // The bar counts the file as it was opened to be sent.
+  connect(download_, &link::Download::FileOpened, this, [this] {
+    progressMax_ = download_->Result().fileBytes;
+    SetProgressMax(progressMax_);
   });
   connect(download_, &link::Download::LineAcknowledged, this,
           [this] { SetProgressValue(std::min(download_->Result().sentBytes, progressMax_)); });
@@ -102,13 +109,9 @@ void frmMain::StartDownload() {
     platform::MsgBox(QStringLiteral("ﾌｧｲﾙが選択されていません"));
     return;
   }
-  link::DownloadOptions options;
+  link::DownloadOptions options = config::DownloadOptionsFrom(Settings);
   options.filePath = QDir::toNativeSeparators(ui_->File1->Path() + u'/' + ui_->File1->FileName());
-  if (!AskAboutUtf8(options.filePath, options.conversion)) return;
-  options.localPort = Settings.LocalPort;
-  options.remoteHost = Settings.RemoteHost;
-  options.remotePort = Settings.RemotePort;
-  options.titleLine = Settings.TitleLine;
+  if (!AskAboutEncoding(options.filePath, options.conversion)) return;
   communicating_ = true;
   ShowState(CommState::Communicating);
   const QFileInfo file(options.filePath);
@@ -116,25 +119,58 @@ void frmMain::StartDownload() {
   SetProgressMax(progressMax_);
   ui_->Progbar->setVisible(true);
   SetProgressValue(0);
+  // Every line is read and checked before "MASTER": the wait cursor shows meanwhile.
+  checking_ = true;
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   download_->Start(options);
 }
 
-// A UTF-8 file sent as it is arrives as garbage on the terminal: the user
-// chooses. False when the transfer is cancelled.
-bool frmMain::AskAboutUtf8(const QString& path, link::LineConversion& conversion) {
+// How the lines go: a file in UTF-8 or UTF-16 sent as it is arrives as
+// garbage on the terminal, and so does one that is not Shift-JIS at all: the
+// user chooses. Shift-JIS goes as it is without a question. False when the
+// transfer is cancelled.
+bool frmMain::AskAboutEncoding(const QString& path, std::optional<link::LineConversion>& conversion) {
   conversion = link::LineConversion::None;
-  bool utf8 = false;
-  if (!platform::files::IsUtf8File(path, utf8) || !utf8) return true;  // an unreadable file: the download says why
-  const int answer = platform::MsgBox(
-      QStringLiteral("<") + path + QStringLiteral(">\r\nこのﾌｧｲﾙはUTF-8で書かれています。\r\n") +
-          QStringLiteral("Shift-JISに変換して送信しますか？\r\n(いいえ: 変換せずにそのまま送信します)"),
-      platform::vbYesNoCancel | platform::vbQuestion, QStringLiteral("UTF-8"));
-  if (answer == platform::vbYes) conversion = link::LineConversion::Utf8ToCp932;
+  platform::EncodingVerdict verdict;
+  platform::ErrorState error;
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // all of a large file is read
+  const bool read = platform::files::JudgeFile(path, verdict, error);
+  QGuiApplication::restoreOverrideCursor();
+  if (!read) return true;  // the download says why
+  int answer = platform::vbYes;
+  switch (verdict.encoding) {
+    case platform::TextEncoding::Utf8:
+    case platform::TextEncoding::Utf16LE:
+    case platform::TextEncoding::Utf16BE: {
+      const QString name = verdict.encoding == platform::TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("UTF-16");
+      answer = platform::MsgBox(QStringLiteral("<") + path + QStringLiteral(">\r\nこのﾌｧｲﾙは") + name +
+                                    QStringLiteral("で書かれています。\r\nShift-JISに変換して送信しますか？\r\n"
+                                                   "(いいえ: 変換せずにそのまま送信します)"),
+                                platform::vbYesNoCancel | platform::vbQuestion, name);
+      if (answer == platform::vbYes) conversion = link::ConversionFor(verdict.encoding);
+      break;
+    }
+    case platform::TextEncoding::Neither:
+      answer = platform::MsgBox(QStringLiteral("このﾌｧｲﾙにはShift-JISとして読めないﾊﾞｲﾄがあります(%1行目 %2桁目)。"
+                                               "このまま送信しますか？")
+                                    .arg(verdict.where.line)
+                                    .arg(verdict.where.column),
+                                platform::vbYesNo | platform::vbQuestion | platform::vbDefaultButton2,
+                                QStringLiteral("Shift-JIS"));
+      if (answer == platform::vbNo) answer = platform::vbCancel;  // いいえ sends nothing
+      break;
+    case platform::TextEncoding::Ascii:
+    case platform::TextEncoding::ShiftJis: break;
+  }
   if (answer != platform::vbYes && answer != platform::vbNo) {
     status_->Replace(link::wording::Cancelled());
     return false;
   }
   return true;
+}
+
+void frmMain::EndChecking() {
+  if (std::exchange(checking_, false)) QGuiApplication::restoreOverrideCursor();
 }
 
 void frmMain::StopDownload() {
@@ -150,6 +186,7 @@ void frmMain::OnEnded(const link::DownloadResult& result) {
   if (result.outcome == link::Outcome::Complete) SetProgressValue(progressMax_);
   ui_->Progbar->setVisible(false);
   communicating_ = false;
+  EndChecking();
   if (std::exchange(hourglass_, false)) QGuiApplication::restoreOverrideCursor();
   ShowState(CommState::Idle);
 }

@@ -2,7 +2,7 @@
 // The main window: start-up, the file list, the idle and communicating states,
 // the download of the selected file, and the doors to the settings dialog and
 // the about box.
-#include "config/Settings.h"
+#include "config/WindowSettings.h"
 #include "link/Download.h"
 #include "StatusReport.h"
 
@@ -62,14 +62,16 @@ class frmMain : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  bool AskAboutUtf8(const QString& path, link::LineConversion& conversion);
+  bool AskAboutEncoding(const QString& path, std::optional<link::LineConversion>& conversion);
+  void EndChecking();
   void OnEnded(const link::DownloadResult& result);
 
   std::unique_ptr<Ui::frmMain> ui_;
   link::Download* download_ = nullptr;
   StatusReport* status_ = nullptr;
   bool communicating_ = false;
-  bool hourglass_ = false;
+  bool checking_ = false;   // the wait cursor while the file is read before "MASTER"
+  bool hourglass_ = false;  // and while lines go
   qint64 progressMax_ = 0;
   qint64 progressScale_ = 1;
   QPointer<config::frmSetting> setting_;

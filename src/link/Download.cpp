@@ -1,7 +1,7 @@
 #include "Download.h"
 
 #include "Frame.h"
-#include "Lines.h"
+#include "Inspection.h"
 #include "Wording.h"
 #include "platform/Cp932.h"
 #include "platform/Numbers.h"
@@ -10,7 +10,7 @@
 #include "platform/TextFiles.h"
 #include "platform/Ticks.h"
 
-#include <QFileInfo>
+#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QMetaObject>
 #include <QNetworkInterface>
@@ -113,18 +113,21 @@ void Download::Stop() {
 
 Task<> Download::Run() {
   try {
-    // Preparation: a file that vanished since it was chosen, or is empty, has nothing to send.
-    const QFileInfo info(options_.filePath);
-    result_.fileBytes = info.isFile() ? info.size() : 0;
-    if (result_.fileBytes <= 0) {
-      const int e = info.exists() ? ENODATA : ENOENT;
-      FailFile(FileProblem::Empty, e, platform::OsErrorText(e));
-    }
+    // A file whose encoding is to be judged is read first, wherever it is checked.
+    if (options_.inspect == Inspect::BeforeMaster || (!options_.conversion && options_.inspect == Inspect::None))
+      co_await InspectFile();
+    conversion_ = options_.conversion.value_or(conversion_);
     OpenSocket();
     emit Waiting();
     co_await Resolve();
     Listen();
     co_await Connect();
+    if (options_.fileOnConnect) {
+      const QString path = options_.fileOnConnect();
+      if (path.isEmpty()) FailFile(FileProblem::Empty, ENOENT, platform::OsErrorText(ENOENT));
+      options_.filePath = result_.filePath = path;
+    }
+    if (options_.inspect == Inspect::AfterMaster) co_await InspectFile();
     co_await SendLines();
     co_await Finish();
     result_.outcome = Outcome::Complete;
@@ -145,9 +148,7 @@ Task<> Download::Run() {
 Task<> Download::Connect() {
   result_.phase = Phase::Connecting;
   const qint64 start = services_.clock->NowNs();
-  const qint64 limit = options_.connectTimeoutTicks > 0
-                           ? start + options_.connectTimeoutTicks * services_.clock->NsPerTick()
-                           : kNever;
+  const qint64 limit = connectDeadline_;
   for (;;) {
     const QByteArray reply = co_await Exchange(kMasterCommand, &result_.masters, 1, true, limit);
     result_.connectTicks = services_.clock->TicksSince(start);
@@ -159,30 +160,56 @@ Task<> Download::Connect() {
   emit Connected();
 }
 
+// Reads the file ahead, a piece between events, and finds what would stop it.
+Task<> Download::InspectFile() {
+  Inspection inspection(options_.filePath, options_.conversion, options_.titleLine);
+  while (!inspection.Step()) co_await NextPass{this};
+  const InspectionResult& r = inspection.Result();
+  result_.verdict = r.verdict;
+  conversion_ = r.conversion;
+  if (r.problem == FileProblem::None) co_return;
+  result_.lineNo = r.lineNo;
+  result_.column = r.column;
+  result_.lineBytes = r.lineBytes;
+  FailFile(r.problem, r.error, r.errorText);
+}
+
 // Every line in one packet, each waiting for its own "ACK": after a "NAK" or
-// silence the same packet again, five attempts in all.
+// silence the same packet again, five attempts in all. The file is read as
+// it is now: what is sent, and what is reported, is what was read here.
 Task<> Download::SendLines() {
+  using platform::files::LineReader;
   result_.phase = Phase::Lines;
-  platform::files::InputFile file;
-  if (!file.Open(options_.filePath)) FailFile(FileProblem::Open, file.Error().Number, file.Error().Description);
+  LineReader file;
+  QCryptographicHash sha256(QCryptographicHash::Sha256);
+  if (!file.Open(options_.filePath, conversion_, &sha256))
+    FailFile(FileProblem::Open, file.LastProblem().error, file.LastProblem().errorText);
+  result_.fileBytes = file.SizeAtOpen();
   emit FileOpened();
   qint16 sep = kSepFirst;
   for (qint64 lineNo = 1;; ++lineNo) {
-    if (file.Eof() && file.Error().Number == 0) break;
+    QByteArray data;
+    const LineReader::Next next = file.Read(data);
+    if (next == LineReader::Next::End) {
+      // Emptied since it was chosen (or nothing but a byte-order mark): nothing was sent.
+      if (lineNo == 1) FailFile(FileProblem::Empty, ENODATA, platform::OsErrorText(ENODATA));
+      break;
+    }
     result_.lineNo = lineNo;
-    QByteArray line;
-    if (!file.LineInput(line)) FailFile(FileProblem::Read, file.Error().Number, file.Error().Description);
     // A title line is not sent, yet counts as acknowledged: the first packet still carries "0".
     const bool titleLine = options_.titleLine > 0 && lineNo == 1;
-    QByteArray data;
-    FileProblem problem = FileProblem::None;
-    qint64 detail = 0;
-    if (!PrepareLine(line, lineNo == 1, options_.conversion, data, problem, detail)) {
-      if (!titleLine) {
-        (problem == FileProblem::TooLong ? result_.lineBytes : result_.column) = detail;
-        FailFile(problem);
-      }
-      if (problem != FileProblem::TooLong) data = line;  // never sent: only its length counts
+    if (next == LineReader::Next::Failed) {
+      const LineReader::Problem& p = file.LastProblem();
+      if (p.kind == LineReader::Problem::Read) FailFile(FileProblem::Read, p.error, p.errorText);
+      result_.column = p.column;
+      if (!titleLine)
+        FailFile(p.kind == LineReader::Problem::NotUtf8    ? FileProblem::NotUtf8
+                 : p.kind == LineReader::Problem::NotUtf16 ? FileProblem::NotUtf16
+                                                           : FileProblem::Unconvertible);
+    }
+    if (!titleLine && data.size() > kLongestLine) {
+      result_.lineBytes = data.size();
+      FailFile(FileProblem::TooLong);
     }
     if (!titleLine) {
       const QByteArray packet = FramePacket(data, sep) + '\r';
@@ -201,8 +228,11 @@ Task<> Download::SendLines() {
     }
     const qint64 before = result_.sentBytes;
     result_.sentBytes += platform::Cp932CharCount(data);
+    result_.bytesRead = file.BytesConsumed();
     emit LineAcknowledged(before);
   }
+  result_.bytesRead = file.BytesConsumed();
+  result_.sha256 = QString::fromLatin1(sha256.result().toHex());
 }
 
 // "END" as a line is sent: again after a "NAK" or silence, after the pause a
@@ -243,11 +273,16 @@ void Download::FailFile(FileProblem problem, int error, const QString& text) {
 }
 
 void Download::OpenSocket() {
+  // The time-out counts from here: a name lookup that hangs is part of connecting.
+  connectDeadline_ = options_.connectTimeoutTicks > 0 ? services_.clock->After(options_.connectTimeoutTicks) : kNever;
   const auto local = platform::ParseInteger(options_.localPort, 0, 65535);
   if (!local) FailSocket(SocketStep::LocalPort, EINVAL, platform::OsErrorText(EINVAL));
   int error = 0;
   endpoint_ = services_.endpoints->Acquire(quint16(*local), error);
-  if (!endpoint_) FailSocket(SocketStep::Bind, error, platform::OsErrorText(error));
+  // A port in use is most likely the service's, which keeps it all day.
+  if (!endpoint_)
+    FailSocket(SocketStep::Bind, error,
+               platform::OsErrorText(error) + (error == EADDRINUSE ? u' ' + wording::PortInUse(quint16(*local)) : QString()));
   // A literal address needs no lookup; a name is looked up once the waiting text shows.
   const platform::net::HostText host = platform::net::ReadHost(options_.remoteHost);
   if (host.form == platform::net::HostForm::Refused)
@@ -271,7 +306,8 @@ Task<> Download::Resolve() {
     answer = r;
     Wake();
   });
-  co_await Until{this, [&answer] { return answer.has_value(); }};
+  co_await Until{this, [&answer] { return answer.has_value(); }, connectDeadline_};
+  if (!answer) FailSocket(SocketStep::Lookup, ETIMEDOUT, host + QStringLiteral(": ") + platform::OsErrorText(ETIMEDOUT));
   // The resolver's own code and text, with the name it could not find.
   if (answer->error != 0) FailSocket(SocketStep::Lookup, answer->error, host + QStringLiteral(": ") + answer->errorText);
   remote_ = answer->ipv4.first();

@@ -72,6 +72,7 @@ class Download : public QObject {
 
   Task<> Run();
   Task<> Connect();
+  Task<> InspectFile();
   Task<> SendLines();
   Task<> Finish();
   Task<> Resolve();
@@ -104,6 +105,8 @@ class Download : public QObject {
   quint32 remote_ = 0;
   bool haveRemote_ = false;
   quint16 remotePort_ = 0;
+  qint64 connectDeadline_ = kNever;  // the connect time-out, from the start of connecting
+  LineConversion conversion_ = LineConversion::None;  // as chosen, or as judged
   QByteArray reply_;  // the last reply word since the last send; empty: none
   bool stopping_ = false;
   bool ending_ = false;

@@ -30,6 +30,10 @@ QString FileText(const DownloadResult& r) {
       return u'<' + Path(r) + QStringLiteral("#1IN> ") + QString::number(r.error) + u':' + r.errorText;
     case FileProblem::NotUtf8:
       return record + QString::number(r.column) + QStringLiteral("文字目 UTF-8として読めないﾊﾞｲﾄがあります");
+    case FileProblem::NotUtf16:
+      return record + QString::number(r.column) + QStringLiteral("文字目 UTF-16として読めないﾊﾞｲﾄがあります");
+    case FileProblem::NotShiftJis:
+      return record + QString::number(r.column) + QStringLiteral("文字目 Shift-JISとして読めないﾊﾞｲﾄがあります");
     case FileProblem::Unconvertible:
       return record + QString::number(r.column) + QStringLiteral("文字目 Shift-JISに変換できない文字があります");
     case FileProblem::TooLong:
@@ -65,6 +69,10 @@ QString SameCradle(const QString& name, const QString& address, const QString& h
   return name + QStringLiteral(" (") + address + QStringLiteral(") は ") + holder + QStringLiteral(" と同じｸﾚｰﾄﾞﾙです");
 }
 
+QString PortInUse(quint16 port) {
+  return QStringLiteral("(ﾛｰｶﾙﾎﾟｰﾄ%1: korima-send.serviceが使っているかもしれません)").arg(port);
+}
+
 QString SocketErrorReport(int error, const QString& text) {
   return QString::number(error) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") + text;
 }
@@ -72,7 +80,7 @@ QString SocketErrorReport(int error, const QString& text) {
 QString Ending(const DownloadResult& r) {
   switch (r.outcome) {
     case Outcome::Complete: {
-      const QString total = QString::number(r.fileBytes);
+      const QString total = QString::number(r.bytesRead);  // what was read and sent, whatever the size was before
       return total + QStringLiteral("ﾊﾞｲﾄ中 ") + total + QStringLiteral("ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了");
     }
     case Outcome::Bel: return Where(r) + kBel;

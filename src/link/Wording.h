@@ -17,6 +17,8 @@ QString Cancelled();                  // the UTF-8 question answered ｷｬﾝ�
 QString AddressForm();
 // Two names for one cradle in one run: `name` reached `address`, which `holder` already serves.
 QString SameCradle(const QString& name, const QString& address, const QString& holder);
+// After the text of a local port in use: which port, and who most likely holds it.
+QString PortInUse(quint16 port);
 // The socket error report: number, the fixed request to check the settings, text.
 QString SocketErrorReport(int error, const QString& text);
 // The line that says how a download ended; empty for a stop, whose line the

@@ -312,8 +312,9 @@ class TestDownload : public QObject {
     QVERIFY(rig.Run());
     QCOMPARE(rig.Result().outcome, Outcome::SocketError);
     QCOMPARE(int(rig.Result().socketStep), step);
-    const QString text = rig.Result().socketStep == link::SocketStep::Address
-                             ? "127.1: " + link::wording::AddressForm() : platform::OsErrorText(number);
+    QString text = platform::OsErrorText(number);
+    if (rig.Result().socketStep == link::SocketStep::Address) text = "127.1: " + link::wording::AddressForm();
+    if (number == EADDRINUSE) text += ' ' + link::wording::PortInUse(6000);  // the service may hold it
     QCOMPARE(rig.Ending(), QString::number(number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") + text);
     QCOMPARE(rig.Result().silentWaits, 0);  // a failed send ends at once, no reply is waited for
     QVERIFY(rig.cradle->Received().isEmpty());

@@ -12,10 +12,6 @@ TerminalSimulator::TerminalSimulator(SimOptions options, const QHostAddress& add
 }
 
 bool TerminalSimulator::Start() {
-  if (!address_.isLoopback()) {
-    error_ = QStringLiteral("the simulator listens on loopback addresses only");
-    return false;
-  }
   if (!socket_.bind(address_, port_)) {
     error_ = socket_.errorString();
     return false;
