@@ -24,14 +24,6 @@
         <translation>--host にはホスト名かアドレスを指定してください</translation>
     </message>
     <message>
-        <source>bad value for --host: &quot;%1&quot; (HOST or HOST:PORT)</source>
-        <translation>--host の値が正しくありません: 「%1」（HOST または HOST:PORT）</translation>
-    </message>
-    <message>
-        <source>--hosts needs a file name</source>
-        <translation>--hosts にはファイル名を指定してください</translation>
-    </message>
-    <message>
         <source>bad value for --port: &quot;%1&quot; (1..65535)</source>
         <translation>--port の値が正しくありません: 「%1」（1〜65535）</translation>
     </message>
@@ -60,14 +52,6 @@
         <translation>--progress の値が正しくありません: 「%1」（auto、bar、lines、none のいずれか）</translation>
     </message>
     <message>
-        <source>: --hosts %1: cannot be read: %2</source>
-        <translation>: --hosts のファイル %1 を読めません: %2</translation>
-    </message>
-    <message>
-        <source>: %1:%2: not a HOST or HOST:PORT: &quot;%3&quot; (see korima-send --help)</source>
-        <translation>: %1:%2: HOST でも HOST:PORT でもありません: 「%3」（korima-send --help を参照してください）</translation>
-    </message>
-    <message>
         <source>: no settings file at %1: using the defaults</source>
         <translation>: 設定ファイル %1 がありません。既定値を使います</translation>
     </message>
@@ -82,38 +66,6 @@
     <message>
         <source>: the settings file (%1) still holds the built-in address %2, which nobody has set up: to send there, confirm it with --host %2</source>
         <translation>: 設定ファイル（%1）のリモートホストは、まだ初期値のアドレス %2 のままです。そこへ送信するときは --host %2 で指定してください</translation>
-    </message>
-    <message>
-        <source>: the cradle %1 is given twice (see korima-send --help)</source>
-        <translation>: クレードル %1 が2回指定されています（korima-send --help を参照してください）</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>読めません: %1</translation>
-    </message>
-    <message>
-        <source> (empty file)</source>
-        <translation>（空のファイルです）</translation>
-    </message>
-    <message>
-        <source>: UTF-8: converted to Shift-JIS (CP932)</source>
-        <translation>: UTF-8 のファイルです。Shift-JIS (CP932) に変換して送信します</translation>
-    </message>
-    <message>
-        <source>line %1, column %2: %3</source>
-        <translation>%1 行目 %2 文字目: %3</translation>
-    </message>
-    <message>
-        <source>not valid UTF-8</source>
-        <translation>UTF-8 として読めないバイトがあります</translation>
-    </message>
-    <message>
-        <source>a character that Shift-JIS (CP932) cannot represent</source>
-        <translation>Shift-JIS (CP932) で表せない文字があります</translation>
-    </message>
-    <message>
-        <source>line %1: %2 bytes, longer than one datagram carries (%3)</source>
-        <translation>%1 行目: 1行が長すぎます %2 バイト（上限 %3 バイト）</translation>
     </message>
     <message>
         <source> (local port %1)</source>
@@ -139,13 +91,120 @@
         <source>bad option: %1</source>
         <translation>オプションの誤り: %1</translation>
     </message>
+    <message>
+        <source>not an IPv4 address as KORIMA reads one: write four decimal numbers from 0 to 255 with dots between them, such as 192.168.1.100</source>
+        <translation>KORIMA の読める IPv4 アドレスではありません。0〜255 の10進数4つを「.」で区切って書いてください（例: 192.168.1.100）</translation>
+    </message>
+    <message>
+        <source>--hosts %1: cannot be read: %2</source>
+        <translation>--hosts %1 を読めません: %2</translation>
+    </message>
+    <message>
+        <source>%1:1: UTF-16 text; save the file as UTF-8 or ASCII</source>
+        <translation>%1:1: UTF-16 のテキストです。UTF-8 か ASCII で保存し直してください</translation>
+    </message>
+    <message>
+        <source>a NUL byte; the file is not text</source>
+        <translation>NUL バイトがあります。テキストファイルではありません</translation>
+    </message>
+    <message>
+        <source>not a HOST or HOST:PORT: &quot;%1&quot;</source>
+        <translation>HOST か HOST:PORT の形ではありません: 「%1」</translation>
+    </message>
+    <message>
+        <source>%1 needs a file name</source>
+        <translation>%1 にはファイル名を指定してください</translation>
+    </message>
+    <message>
+        <source>bad value for --since: &quot;%1&quot; (a date, YYYY-MM-DD)</source>
+        <translation>--since の値が正しくありません: 「%1」（日付。YYYY-MM-DD）</translation>
+    </message>
+    <message>
+        <source>--since goes with --history</source>
+        <translation>--since は --history と併用します</translation>
+    </message>
+    <message>
+        <source>no FILE goes with --check-hosts or --history</source>
+        <translation>--check-hosts と --history にはファイルを指定しません</translation>
+    </message>
+    <message>
+        <source>: --history %1: cannot be read</source>
+        <translation>: --history %1 を読めません</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n terminal(s)</source>
+        <translation>
+            <numerusform>端末 %n 台</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>complete %1  failed %2</source>
+        <translation>完了 %1  失敗 %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %n cradle(s)</source>
+        <translation>
+            <numerusform>%1: クレードル %n 台</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>: bad value for --host: &quot;%1&quot; (HOST or HOST:PORT)</source>
+        <translation>: --host の値が正しくありません: 「%1」（HOST か HOST:PORT）</translation>
+    </message>
+    <message>
+        <source>: %1 and %2 are the same cradle (see korima-send --help)</source>
+        <translation>: %1 と %2 は同じクレードルです（korima-send --help を参照してください）</translation>
+    </message>
+    <message>
+        <source>: no *.csv or *.txt file to send</source>
+        <translation>: 送信する *.csv、*.txt のファイルがありません</translation>
+    </message>
+    <message>
+        <source>: neither UTF-8 nor Shift-JIS (CP932); --encoding cp932 sends it as it is</source>
+        <translation>: UTF-8 でも Shift-JIS (CP932) でもありません。--encoding cp932 を指定すると、そのまま送信します</translation>
+    </message>
+    <message>
+        <source>UTF-8: converted to Shift-JIS (CP932)</source>
+        <translation>UTF-8 のため Shift-JIS (CP932) に変換します</translation>
+    </message>
+    <message>
+        <source>UTF-16: converted to Shift-JIS (CP932)</source>
+        <translation>UTF-16 のため Shift-JIS (CP932) に変換します</translation>
+    </message>
+    <message>
+        <source>reads as UTF-8 too (line %1, column %2), but nothing in it needs UTF-8: sent as Shift-JIS, as it is; --encoding utf-8 converts it</source>
+        <translation>UTF-8 としても読めます（%1 行目 %2 文字目）が、UTF-8 でなければ書けない文字はないため、Shift-JIS としてそのまま送信します。--encoding utf-8 を指定すると変換します</translation>
+    </message>
+    <message>
+        <source>not sent: the run was interrupted</source>
+        <translation>未送信: 中断したため</translation>
+    </message>
+    <message>
+        <source>not sent: a transfer before it failed</source>
+        <translation>未送信: 先の送信が失敗したため</translation>
+    </message>
+    <message>
+        <source>: --log %1: cannot be written: %2</source>
+        <translation>: --log %1 に書き込めません: %2</translation>
+    </message>
+    <message>
+        <source>the last terminal failed: waiting before the next one</source>
+        <translation>前の端末で失敗したため、次の端末まで間をおいています</translation>
+    </message>
+    <message>
+        <source>nothing to send: looking again</source>
+        <translation>送信するファイルがないため、しばらくしてから見直します</translation>
+    </message>
 </context>
 <context>
     <name>korima::send::Usage</name>
     <message>
         <source>Usage: korima-send [OPTIONS] FILE...
+       korima-send --check-hosts FILE
+       korima-send --history LOG [--since YYYY-MM-DD] [--json]
 Sends each FILE into the handheld terminal in its cradle, as KORIMA&apos;s start
 button does: &quot;MASTER&quot; until the terminal answers, one packet per line, &quot;END&quot;.
+A FILE may be a folder: its *.csv and *.txt files, as the window lists them.
 Files go in the order given; a cradle&apos;s first failure ends that cradle&apos;s run.
 Several cradles run at once.
 
@@ -160,20 +219,26 @@ one; options override them for this run.
   --title-line           line 1 of each file is a title and is not sent
   --no-title-line        line 1 of each file is data
   --settings FILE        read this settings file instead
-  --encoding ENC         auto (default): a UTF-8 file is converted to CP932,
-                         anything else is sent as it is
+  --encoding ENC         auto (default): UTF-8 and UTF-16 files are converted
+                         to CP932, Shift-JIS and ASCII are sent as they are
                          cp932: every file is sent as it is
                          utf-8: every file is converted
-                         Conversions are checked before anything is sent.
+                         Every file is read through before it is sent.
   --connect-timeout S    give up when &quot;MASTER&quot; has had no answer for S seconds
                          (default 0: never)
   --repeat[=N]           after each terminal, wait for the next one in the
                          cradle: N terminals in all (default: until a signal)
+  --keep-going           with --repeat: a terminal that fails is recorded, and
+                         the cradle waits for the next one
   --progress=MODE        auto (default: a bar on a tty, lines otherwise),
                          bar, lines or none
   -q, --quiet            print only failures
   --json                 one JSON object per cradle and file on standard
                          output, as each ends
+  --log FILE             append the same objects to FILE, one a line
+  --check-hosts FILE     check a hosts file, send nothing
+  --history LOG          terminals and files by day and cradle, from a log
+  --since YYYY-MM-DD     with --history: from that day on
   -h, --help             show this help
   --version              show the version
 
@@ -188,12 +253,17 @@ Exit codes:
   8    FUL (the terminal&apos;s memory is full)
   130  interrupted (SIGINT or SIGTERM)
 With several cradles, the code is that of the first cradle, in the order
-given, that failed.
+given, that failed. With --keep-going, a signal ends the run with 0, or with
+130 when it cut a transfer off.
 Details: man korima-send
 </source>
         <translation>使い方: korima-send [オプション] ファイル...
+        korima-send --check-hosts FILE
+        korima-send --history LOG [--since YYYY-MM-DD] [--json]
 各ファイルを、クレードルに置いた端末へ、KORIMA の「通信ｽﾀｰﾄ」と同じ手順で
 送信する。端末が応答するまで「MASTER」、1行を1パケットで、最後に「END」。
+ファイルにはフォルダーも指定できる。その中の *.csv と *.txt を、ウィンドウ版
+の一覧と同じ順に送る。
 ファイルは指定した順に送り、クレードルごとに、最初の失敗でそのクレードルの
 送信を終える。複数のクレードルへは同時に送信する。
 
@@ -208,20 +278,26 @@ Details: man korima-send
   --title-line           各ファイルの1行目はタイトルとし、送信しない
   --no-title-line        各ファイルの1行目もデータとして送信する
   --settings FILE        代わりにこの設定ファイルを読む
-  --encoding ENC         auto（既定）: UTF-8 のファイルは CP932 に変換し、
-                         それ以外はそのまま送信する
+  --encoding ENC         auto（既定）: UTF-8 と UTF-16 のファイルは CP932 に
+                         変換し、Shift-JIS と ASCII はそのまま送信する
                          cp932: どのファイルもそのまま送信する
                          utf-8: どのファイルも変換する
-                         変換できるかは、送信を始める前に確かめる
+                         どのファイルも、送信の前に最後まで読んで確かめる
   --connect-timeout S    「MASTER」に S 秒応答がなければ打ち切る
                          （既定 0: 打ち切らない）
   --repeat[=N]           端末ごとの送信が終わると、クレードルに置かれる次の
                          端末を待つ。全部で N 台（既定: シグナルまで）
+  --keep-going           --repeat と併用。失敗した端末は記録だけして、
+                         クレードルは次の端末を待つ
   --progress=MODE        auto（既定。ターミナル画面ではバー、それ以外は行）、
                          bar、lines、none
   -q, --quiet            失敗だけを表示する
   --json                 クレードルとファイルごとに、終わった時点で JSON
                          オブジェクトを1つ標準出力に書く
+  --log FILE             同じ JSON オブジェクトを FILE に1行ずつ追記する
+  --check-hosts FILE     ホストファイルを確かめるだけで、何も送信しない
+  --history LOG          ログから、日とクレードルごとの端末とファイルを示す
+  --since YYYY-MM-DD     --history と併用。その日以降に限る
   -h, --help             この説明を表示する
   --version              バージョンを表示する
 
@@ -236,6 +312,7 @@ Details: man korima-send
   8    FUL（端末のメモリがいっぱい）
   130  中断（SIGINT または SIGTERM）
 複数のクレードルでは、指定した順で最初に失敗したクレードルのコードになる。
+--keep-going では、シグナルで終えると 0（送信を途中で打ち切ったときは 130）。
 詳しくは man korima-send を参照。
 </translation>
     </message>

@@ -1,25 +1,24 @@
 #include "Sender.h"
-#include "Usage.h"
 
+#include "Hosts.h"
+#include "Progress.h"
+#include "Text.h"
+#include "Usage.h"
 #include "config/Settings.h"
 #include "config/SettingsLocation.h"
 #include "link/Wording.h"
-#include "platform/Cp932.h"
-#include "platform/Errors.h"
-#include "platform/Process.h"
-#include "link/Lines.h"
+#include "platform/FileList.h"
 #include "platform/Net.h"
-#include "platform/Numbers.h"
-#include "platform/TextFiles.h"
-#include "platform/Version.h"
+#include "platform/Process.h"
+#include "platform/Ticks.h"
 
-#include <QCommandLineParser>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QIODevice>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QHash>
+#include <QIODevice>
+#include <QMetaObject>
+#include <QTimer>
+#include <cerrno>
 #include <cmath>
 
 namespace korima::send {
@@ -28,67 +27,55 @@ using link::Outcome;
 
 namespace {
 
-const QString kProgram = QStringLiteral("korima-send");
-
-// A whole number in [min, max], as typed.
-bool ParseNumber(const QString& text, qint64 min, qint64 max, qint64* value = nullptr) {
-  const auto v = platform::ParseInteger(text, min, max);
-  if (value) *value = v.value_or(0);
-  return v.has_value();
-}
-
-// HOST or HOST:PORT; the host must not be empty nor hold blanks.
-bool SplitHost(const QString& text, QString& host, QString& port) {
-  const QString t = text.trimmed();
-  const qsizetype colon = t.lastIndexOf(u':');
-  host = colon < 0 ? t : t.left(colon);
-  port = colon < 0 ? QString() : t.mid(colon + 1);
-  if (host.isEmpty() || host.contains(u' ') || host.contains(u'\t') || host.contains(u':')) return false;
-  return colon < 0 || ParseNumber(port, 1, 65535);
-}
+constexpr qint64 kListAgainTicks = 5 * link::kTicksPerSecond;  // an empty outbox, looked at again
+// After a terminal failed, the same terminal still in the cradle would answer
+// the next "MASTER" at once and fail again: the cradle waits first.
+constexpr qint64 kFirstPauseTicks = 10 * link::kTicksPerSecond;
+constexpr qint64 kLongestPauseTicks = 300 * link::kTicksPerSecond;
+const QString kDataFiles = QStringLiteral("*.csv;*.txt");
 
 QString Seconds(qint64 ms) { return QString::number(ms / 1000); }
 
 }  // namespace
 
 struct Sender::Cradle {
+  enum class State {
+    Idle,     // not started
+    Listing,  // nothing to send: looking again in a few seconds
+    Pausing,  // after a failed terminal, before the next "MASTER"
+    Sending,  // a transfer runs: "MASTER" to "END"
+    Done,
+  };
+  State state = State::Idle;
   QString host, port, label;
   link::Download* download = nullptr;
-  int next = 0;           // index of the file being sent, or the next one
-  int terminal = 1;       // which terminal, with --repeat
-  bool done = false;
-  bool cutOff = false;    // a signal ended a transfer that had started
-  int exitCode = kExitComplete;
-  QElapsedTimer clock;    // since the current file began
+  QList<Item> files;  // this terminal's
+  int next = 0;       // the file being sent, or the next one
+  qint64 terminal = 1;
+  int failures = 0;              // terminals in a row that failed
+  int exitCode = kExitComplete;  // its first failure
+  bool cutOff = false;           // a signal ended a transfer that had begun
+  bool turnBegun = false;        // this terminal has answered "MASTER"
+  platform::TickClock::Alarm alarm = 0;
+  QDateTime started;
+  QElapsedTimer clock;  // since the current file began
 };
-
-int ExitCodeOf(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::Complete: return kExitComplete;
-    case Outcome::FileError: return kExitFile;
-    case Outcome::SocketError: return kExitSocket;
-    case Outcome::NoReply: return kExitNoReply;
-    case Outcome::Nak: return kExitNak;
-    case Outcome::Bel: return kExitBel;
-    case Outcome::Ful: return kExitFul;
-    case Outcome::Stopped: return kExitInterrupted;
-    case Outcome::None: break;
-  }
-  return kExitSocket;
-}
 
 Sender::Sender(const QStringList& arguments, QIODevice& out, QIODevice& err, bool errIsTerminal,
                link::LinkServices services)
     : args_(arguments), out_(out), err_(err), errIsTerminal_(errIsTerminal), services_(services) {}
 
-Sender::~Sender() { qDeleteAll(cradles_); }
+Sender::~Sender() {
+  for (Cradle* c : cradles_)
+    if (c->alarm) services_.clock->Cancel(c->alarm);
+  qDeleteAll(cradles_);
+}
 
 link::Download& Sender::DownloadOf(int index) { return *cradles_.at(index)->download; }
 
 void Sender::Say(const QString& line) {
-  ClearDrawing();
-  err_.write((line + u'\n').toUtf8());
-  Draw();
+  if (progress_) progress_->Say(line);
+  else err_.write((line + u'\n').toUtf8());
 }
 
 // With several cradles, each line says whose it is.
@@ -97,280 +84,274 @@ void Sender::SayFor(const Cradle& c, const QString& line) {
 }
 
 std::optional<int> Sender::Start() {
-  if (auto code = ParseArguments()) return code;
-  if (auto code = ApplySettings()) return code;
-  if (auto code = CheckFiles()) return code;
-  if (progress_ == Progress::Auto) progress_ = errIsTerminal_ ? Progress::Bar : Progress::Lines;
+  const ParsedArguments parsed = ParseArguments(args_);
+  if (!parsed.error.isEmpty()) return Say(parsed.error), kExitUsage;
+  if (!parsed.options) return out_.write(parsed.print.toUtf8()), kExitComplete;
+  options_ = *parsed.options;
+  if (!options_.checkHosts.isEmpty()) {
+    QStringList hosts;
+    if (const QString why = ReadHostsFile(options_.checkHosts, hosts); !why.isEmpty())
+      return Say(kProgram + QStringLiteral(": ") + why), kExitUsage;
+    if (!options_.quiet) Say(Text::tr("%1: %n cradle(s)", nullptr, int(hosts.size())).arg(options_.checkHosts));
+    return kExitComplete;
+  }
+  if (!options_.history.isEmpty()) return PrintHistory(options_.history, options_.since, options_.json, out_, err_);
+  if (auto code = ReadCradles()) return code;
+
+  run_ = Timestamp(QDateTime::currentDateTime());
+  for (const QString& f : options_.files) perTurn_ |= QFileInfo(f).isDir();
+  perTurn_ |= options_.keepGoing;
+  const ProgressMode mode = options_.progress == ProgressMode::Auto
+                                ? (errIsTerminal_ ? ProgressMode::Bar : ProgressMode::Lines)
+                                : options_.progress;
+  options_.progress = mode;
+  progress_ = std::make_unique<Progress>(err_, mode == ProgressMode::Bar && !options_.quiet, [this] { return BarLines(); },
+                                         *services_.clock);
   for (Cradle* c : cradles_) {
     c->download = new link::Download(services_, this);
     link::Download* d = c->download;
     connect(d, &link::Download::Waiting, this, [this, c] {
-      if (!quiet_) SayFor(*c, link::wording::Waiting());
+      if (!options_.quiet) SayFor(*c, link::wording::Waiting());
     });
-    connect(d, &link::Download::MasterUnanswered, this, [this] { Draw(); });
+    connect(d, &link::Download::MasterUnanswered, this, [this] { progress_->Changed(); });
+    connect(d, &link::Download::Connected, this, [c] { c->turnBegun = true; });
     connect(d, &link::Download::FileOpened, this, [this, c] {
-      if (!quiet_) SayFor(*c, link::wording::Opened(c->download->Options().filePath));
+      if (!options_.quiet) SayFor(*c, link::wording::Opened(c->download->Result().filePath));
     });
     connect(d, &link::Download::LineAcknowledged, this, [this, c](qint64 before) {
-      if (!quiet_ && progress_ == Progress::Lines)
+      if (!options_.quiet && options_.progress == ProgressMode::Lines)
         SayFor(*c, link::wording::Progress(c->download->Result().fileBytes, before));
-      Draw();
+      progress_->Changed();
     });
     // Queued: the next file starts after the download has wound up.
     connect(d, &link::Download::Ended, this, [this, c](const link::DownloadResult& r) { OnEnded(*c, r); },
             Qt::QueuedConnection);
   }
-  for (Cradle* c : cradles_) StartNext(*c);
-  return std::nullopt;
-}
-
-std::optional<int> Sender::ParseArguments() {
-  auto usage = [this](const QString& why) {
-    Say(kProgram + QStringLiteral(": ") + why + tr(" (see korima-send --help)"));
-    return kExitUsage;
-  };
-  // --repeat takes an optional value, which the parser has no form for.
-  QStringList args;
-  for (const QString& a : args_) {
-    if (a == QLatin1String("--repeat")) {
-      repeat_ = true;
-    } else if (a.startsWith(QLatin1String("--repeat="))) {
-      repeat_ = true;
-      if (!ParseNumber(a.mid(9), 1, 1000000000, &repeatCount_))
-        return usage(tr("bad value for --repeat: \"%1\" (a number of terminals, 1 or more)").arg(a.mid(9)));
-    } else {
-      args << a;
-    }
-  }
-  QCommandLineParser p;
-  p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-  const QCommandLineOption help({"h", "help"}, ""), version("version", ""), host("host", "", "HOST"),
-      hostsFile("hosts", "", "FILE"), port("port", "", "N"), localPort("local-port", "", "N"), title("title-line", ""),
-      noTitle("no-title-line", ""), settings("settings", "", "FILE"), encoding("encoding", "", "ENC", "auto"),
-      timeout("connect-timeout", "", "S", "0"), progress("progress", "", "MODE", "auto"),
-      quiet({"q", "quiet"}, ""), json("json", "");
-  p.addOptions({help, version, host, hostsFile, port, localPort, title, noTitle, settings, encoding, timeout, progress,
-                quiet, json});
-  if (!p.parse(args)) return usage(tr("bad option: %1").arg(p.errorText()));
-  if (p.isSet(help)) {
-    out_.write(UsageText().toUtf8());
-    return kExitComplete;
-  }
-  if (p.isSet(version)) {
-    const auto& v = platform::AppVersion();
-    out_.write(QStringLiteral("korima-send %1.%2.%3\n").arg(v.Major).arg(v.Minor).arg(v.Revision).toUtf8());
-    return kExitComplete;
-  }
-  files_ = p.positionalArguments();
-  if (files_.isEmpty()) return usage(tr("no FILE given"));
-  for (const QString& f : files_)
-    if (f.isEmpty()) return usage(tr("an empty FILE name"));
-  for (const QString& h : p.values(host)) {
-    QString name, hostPort;
-    if (h.trimmed().isEmpty()) return usage(tr("--host needs a host name or address"));
-    if (!SplitHost(h, name, hostPort)) return usage(tr("bad value for --host: \"%1\" (HOST or HOST:PORT)").arg(h));
-    hosts_ << h.trimmed();
-  }
-  if (p.isSet(hostsFile)) {
-    if (p.value(hostsFile).isEmpty()) return usage(tr("--hosts needs a file name"));
-    if (auto code = ReadHostsFile(p.value(hostsFile), hosts_)) return code;
-  }
-  if (p.isSet(port)) {
-    port_ = p.value(port).trimmed();
-    if (!ParseNumber(*port_, 1, 65535)) return usage(tr("bad value for --port: \"%1\" (1..65535)").arg(*port_));
-  }
-  if (p.isSet(localPort)) {
-    localPort_ = p.value(localPort).trimmed();
-    if (!ParseNumber(*localPort_, 0, 65535))
-      return usage(tr("bad value for --local-port: \"%1\" (0..65535)").arg(*localPort_));
-  }
-  if (p.isSet(title) && p.isSet(noTitle)) return usage(tr("--title-line and --no-title-line exclude each other"));
-  if (p.isSet(title)) titleLine_ = 1;
-  if (p.isSet(noTitle)) titleLine_ = 0;
-  if (p.isSet(settings)) {
-    settingsFile_ = p.value(settings);
-    if (settingsFile_->isEmpty()) return usage(tr("--settings needs a file name"));
-  }
-  const QString enc = p.value(encoding).toLower();
-  if (enc == "auto") encoding_ = Encoding::Auto;
-  else if (enc == "utf-8" || enc == "utf8") encoding_ = Encoding::Utf8;
-  else if (enc == "cp932" || enc == "shift_jis" || enc == "sjis") encoding_ = Encoding::Cp932;
-  else return usage(tr("bad value for --encoding: \"%1\" (auto, cp932 or utf-8)").arg(p.value(encoding)));
-  bool ok = false;
-  connectTimeout_ = p.value(timeout).toDouble(&ok);
-  if (!ok || !(connectTimeout_ >= 0) || connectTimeout_ > 1e7)
-    return usage(tr("bad value for --connect-timeout: \"%1\" (seconds, 0 for none)").arg(p.value(timeout)));
-  const QString mode = p.value(progress);
-  if (mode == "auto") progress_ = Progress::Auto;
-  else if (mode == "bar") progress_ = Progress::Bar;
-  else if (mode == "lines") progress_ = Progress::Lines;
-  else if (mode == "none") progress_ = Progress::None;
-  else return usage(tr("bad value for --progress: \"%1\" (auto, bar, lines or none)").arg(mode));
-  quiet_ = p.isSet(quiet);
-  json_ = p.isSet(json);
-  return std::nullopt;
-}
-
-// One HOST or HOST:PORT a line; "#" starts a comment, a blank line is skipped.
-std::optional<int> Sender::ReadHostsFile(const QString& path, QStringList& hosts) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    Say(kProgram + tr(": --hosts %1: cannot be read: %2").arg(path, platform::OsErrorText(QFileInfo::exists(path) ? EACCES : ENOENT)));
-    return kExitUsage;
-  }
-  int lineNo = 0;
-  for (const QByteArray& raw : file.readAll().split('\n')) {
-    ++lineNo;
-    QString line = QString::fromUtf8(raw);
-    if (const qsizetype hash = line.indexOf(u'#'); hash >= 0) line.truncate(hash);
-    line = line.trimmed();
-    if (line.isEmpty()) continue;
-    QString host, port;
-    if (!SplitHost(line, host, port)) {
-      Say(kProgram + tr(": %1:%2: not a HOST or HOST:PORT: \"%3\" (see korima-send --help)")
-                         .arg(path).arg(lineNo).arg(line));
-      return kExitUsage;
-    }
-    hosts << line;
+  if (perTurn_) {
+    for (Cradle* c : cradles_) BeginTurn(*c);
+  } else {
+    // Every file is judged and checked before anything is sent: a run that
+    // can't finish for a reason known now doesn't start.
+    QString problem;
+    checked_ = ListFiles(&problem);
+    QMetaObject::invokeMethod(this, &Sender::CheckNext, Qt::QueuedConnection);
   }
   return std::nullopt;
 }
 
 // The window's settings file, then the options. The file is only read here:
 // a missing or invalid one is reported and the defaults are used.
-std::optional<int> Sender::ApplySettings() {
-  settingsPath_ = settingsFile_ ? *settingsFile_ : config::WindowProgramSettingsPath(platform::ExePath());
+std::optional<int> Sender::ReadCradles() {
+  const QString path =
+      options_.settingsFile ? *options_.settingsFile : config::WindowProgramSettingsPath(platform::ExePath());
   config::SettingsRecord file;
-  const config::SettingsFileState state = config::LoadSettingsFile(settingsPath_, file);
-  localPortSetting_ = QString::fromLatin1(config::kDefaultLocalPort);
-  remotePortSetting_ = QString::fromLatin1(config::kDefaultRemotePort);
-  QString hostSetting;  // no default: nothing goes to an address nobody chose
-  switch (state) {
-    case config::SettingsFileState::Valid:
-      localPortSetting_ = file.LocalPort;
-      hostSetting = file.RemoteHost.trimmed();
-      remotePortSetting_ = file.RemotePort;
-      titleLineSetting_ = file.TitleLine;
-      break;
+  file.LocalPort = QString::fromLatin1(config::kDefaultLocalPort);
+  file.RemotePort = QString::fromLatin1(config::kDefaultRemotePort);
+  switch (config::LoadSettingsFile(path, file)) {
+    case config::SettingsFileState::Valid: break;
     case config::SettingsFileState::Missing:
-      if (!quiet_) Say(kProgram + tr(": no settings file at %1: using the defaults").arg(settingsPath_));
+      if (!options_.quiet) Say(kProgram + Text::tr(": no settings file at %1: using the defaults").arg(path));
       break;
     case config::SettingsFileState::Invalid:
     case config::SettingsFileState::BadParameter:
-      if (!quiet_) Say(kProgram + tr(": the settings file %1 is not valid: using the defaults").arg(settingsPath_));
+      if (!options_.quiet) Say(kProgram + Text::tr(": the settings file %1 is not valid: using the defaults").arg(path));
+      file = config::SettingsRecord{};  // no remote host: nothing goes to an address nobody chose
+      file.LocalPort = QString::fromLatin1(config::kDefaultLocalPort);
+      file.RemotePort = QString::fromLatin1(config::kDefaultRemotePort);
       break;
   }
-  if (port_) remotePortSetting_ = *port_;
-  if (localPort_) localPortSetting_ = *localPort_;
-  if (titleLine_) titleLineSetting_ = *titleLine_;
-  if (hosts_.isEmpty()) {
-    if (hostSetting.isEmpty()) {
-      Say(kProgram + tr(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(settingsPath_));
-      return kExitUsage;
-    }
-    // The window writes the built-in address on its first start; nobody chose it.
-    if (hostSetting == QLatin1String(config::kDefaultRemoteHost)) {
-      Say(kProgram + tr(": the settings file (%1) still holds the built-in address %2, which nobody has "
-                                    "set up: to send there, confirm it with --host %2")
-                         .arg(settingsPath_, QLatin1String(config::kDefaultRemoteHost)));
-      return kExitUsage;
-    }
-    hosts_ << hostSetting;
+  if (options_.port) file.RemotePort = *options_.port;
+  if (options_.localPort) file.LocalPort = *options_.localPort;
+  if (options_.titleLine) file.TitleLine = *options_.titleLine;
+  settings_ = config::DownloadOptionsFrom(file);
+  if (options_.connectTimeout > 0)
+    settings_.connectTimeoutTicks = qint64(std::ceil(options_.connectTimeout * link::kTicksPerSecond));
+
+  QStringList hosts;
+  for (const QString& h : options_.hosts) {
+    QString host, port;
+    if (!SplitHost(h, host, port))
+      return Say(kProgram + Text::tr(": bad value for --host: \"%1\" (HOST or HOST:PORT)").arg(h) +
+                 Text::tr(" (see korima-send --help)")),
+             kExitUsage;
+    hosts << h;
   }
-  QHash<QString, QString> seen;  // the cradle, by address or name and port: as given
-  for (const QString& given : hosts_) {
+  if (!options_.hostsFile.isEmpty())
+    if (const QString why = ReadHostsFile(options_.hostsFile, hosts); !why.isEmpty())
+      return Say(kProgram + QStringLiteral(": ") + why + Text::tr(" (see korima-send --help)")), kExitUsage;
+  if (hosts.isEmpty()) {
+    const QString setting = file.RemoteHost.trimmed();
+    if (setting.isEmpty())
+      return Say(kProgram + Text::tr(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(path)), kExitUsage;
+    // The window writes the built-in address on its first start; nobody chose it.
+    if (setting == QLatin1String(config::kDefaultRemoteHost))
+      return Say(kProgram + Text::tr(": the settings file (%1) still holds the built-in address %2, which nobody has "
+                                     "set up: to send there, confirm it with --host %2")
+                                .arg(path, QLatin1String(config::kDefaultRemoteHost))),
+             kExitUsage;
+    hosts << setting;
+  }
+  QHash<QString, QString> seen;  // each cradle, by address (or name) and port: as given
+  for (const QString& given : hosts) {
     auto* c = new Cradle;
+    cradles_ << c;
     QString port;
     SplitHost(given, c->host, port);
-    c->port = port.isEmpty() ? remotePortSetting_.trimmed() : port;
-    c->label = port.isEmpty() ? c->host : given;
-    cradles_ << c;
-    const platform::net::HostText host = platform::net::ReadHost(c->host);
-    if (host.form == platform::net::HostForm::Refused) {
-      Say(kProgram + tr(": \"%1\" is not an IPv4 address as KORIMA reads one: write four decimal numbers from 0 "
-                        "to 255 with dots between them, such as 192.168.1.100 (see korima-send --help)")
-                         .arg(c->host));
-      return kExitUsage;
-    }
+    c->port = port.isEmpty() ? file.RemotePort.trimmed() : port;
+    c->label = given;
+    if (const QString why = HostProblem(c->host); !why.isEmpty())
+      return Say(kProgram + QStringLiteral(": \"%1\": ").arg(c->host) + why + Text::tr(" (see korima-send --help)")),
+             kExitUsage;
     // Two spellings of one cradle would send both transfers to one terminal.
-    const QString who = host.form == platform::net::HostForm::Address ? QString::number(host.ipv4) : c->host.toLower();
-    const QString key = who + u':' + QString::number(c->port.toInt());
-    if (seen.contains(key)) {
-      Say(kProgram + tr(": %1 and %2 are the same cradle (see korima-send --help)").arg(seen.value(key), c->label));
-      return kExitUsage;
-    }
+    const platform::net::HostText host = platform::net::ReadHost(c->host);
+    const QString key = (host.form == platform::net::HostForm::Address ? QString::number(host.ipv4) : c->host.toLower()) +
+                        u':' + QString::number(c->port.toInt());
+    if (seen.contains(key))
+      return Say(kProgram + Text::tr(": %1 and %2 are the same cradle (see korima-send --help)").arg(seen.value(key), c->label)),
+             kExitUsage;
     seen.insert(key, c->label);
   }
   return std::nullopt;
 }
 
-// Every file is checked before anything is sent: a run that can't finish
-// for a reason known now doesn't start. What is converted is checked whole.
-std::optional<int> Sender::CheckFiles() {
-  conversions_.clear();
-  for (const QString& name : files_) {
-    const QFileInfo info(name);
-    auto fail = [&](const QString& why) {
-      Say(kProgram + QStringLiteral(": ") + name + QStringLiteral(": ") + why);
-      if (json_) PrintJson(nullptr, name, info.isFile() ? info.size() : 0, nullptr, "file_error", why, 0);
-      return kExitFile;
-    };
-    platform::files::InputFile in;
-    if (!in.Open(name)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
-    if (info.size() == 0) return fail(platform::OsErrorText(platform::NoDataError()) + tr(" (empty file)"));
-    bool convert = encoding_ == Encoding::Utf8;
-    if (encoding_ == Encoding::Auto) {
-      if (!platform::files::IsUtf8File(name, convert)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
-      if (convert && !quiet_) Say(kProgram + QStringLiteral(": ") + name + tr(": UTF-8: converted to Shift-JIS (CP932)"));
+// The files as the FILE arguments name them now: a folder stands for its
+// *.csv and *.txt files, as the window lists them.
+QList<Sender::Item> Sender::ListFiles(QString* problem) const {
+  QList<Item> items;
+  std::optional<link::LineConversion> conversion;  // judged
+  if (options_.encoding == EncodingChoice::AsIs) conversion = link::LineConversion::None;
+  if (options_.encoding == EncodingChoice::Utf8) conversion = link::LineConversion::FromUtf8;
+  for (const QString& f : options_.files) {
+    if (!QFileInfo(f).isDir()) {
+      items << Item{f, QFileInfo(f).absoluteFilePath(), conversion};
+      continue;
     }
-    conversions_ << (convert ? link::LineConversion::Utf8ToCp932 : link::LineConversion::None);
-    if (!convert) continue;
-    QByteArray line, cp932;
-    for (qint64 lineNo = 1; !in.Eof(); ++lineNo) {
-      if (!in.LineInput(line)) return fail(tr("cannot be read: %1").arg(platform::Err().Description));
-      if (lineNo == 1 && titleLineSetting_ > 0) continue;  // a title line is never sent
-      link::FileProblem problem = link::FileProblem::None;
-      qint64 detail = 0;
-      if (link::PrepareLine(line, lineNo == 1, link::LineConversion::Utf8ToCp932, cp932, problem, detail)) continue;
-      if (problem == link::FileProblem::TooLong)
-        return fail(tr("line %1: %2 bytes, longer than one datagram carries (%3)")
-                        .arg(lineNo).arg(detail).arg(link::kLongestLine));
-      return fail(tr("line %1, column %2: %3").arg(lineNo).arg(detail)
-                      .arg(problem == link::FileProblem::NotUtf8
-                               ? tr("not valid UTF-8")
-                               : tr("a character that Shift-JIS (CP932) cannot represent")));
-    }
+    const QStringList names = platform::files::ListFiles(f, kDataFiles, true);
+    if (names.isEmpty() && problem) *problem = f + Text::tr(": no *.csv or *.txt file to send");
+    for (const QString& name : names)
+      items << Item{QDir(f).filePath(name), QDir(f).absoluteFilePath(name), conversion};
   }
-  return std::nullopt;
+  return items;
 }
 
-void Sender::StartNext(Cradle& c) {
-  if (c.done || finished_) return;
-  if (c.next >= files_.size()) {
-    const bool more = repeat_ && (repeatCount_ == 0 || c.terminal < repeatCount_);
-    if (!more || interrupted_) {
-      c.done = true;
-      return MaybeFinish();
+// ---- before anything is sent -------------------------------------------------------
+
+void Sender::CheckNext() {
+  if (finished_) return;
+  if (interrupted_) return Finish(kExitInterrupted);
+  if (checking_ >= checked_.size()) {
+    for (Cradle* c : cradles_) BeginTurn(*c);
+    return;
+  }
+  Item& item = checked_[checking_];
+  if (!check_) check_ = std::make_unique<link::Inspection>(item.path, item.conversion, settings_.titleLine);
+  if (!check_->Step()) {  // a piece at a time: a signal is answered meanwhile
+    QTimer::singleShot(0, this, &Sender::CheckNext);
+    return;
+  }
+  const link::InspectionResult r = check_->Result();
+  check_.reset();
+  link::DownloadResult result;
+  result.filePath = item.path;
+  result.verdict = r.verdict;
+  SayVerdict(nullptr, item.name, result);
+  if (r.problem != link::FileProblem::None) {
+    result.outcome = Outcome::FileError;
+    result.fileProblem = r.problem;
+    result.lineNo = r.lineNo;
+    result.column = r.column;
+    result.lineBytes = r.lineBytes;
+    result.error = r.error;
+    result.errorText = r.errorText;
+    const QString status = link::wording::Ending(result);
+    Say(kProgram + QStringLiteral(": ") + item.name + QStringLiteral(": ") + status);
+    if (r.problem == link::FileProblem::NotShiftJis)
+      Say(kProgram + QStringLiteral(": ") + item.name +
+          Text::tr(": neither UTF-8 nor Shift-JIS (CP932); --encoding cp932 sends it as it is"));
+    Record rec;
+    rec.file = item.name;
+    rec.outcome = QString::fromLatin1(link::OutcomeName(Outcome::FileError));
+    rec.status = status;
+    rec.started = rec.ended = QDateTime::currentDateTime();
+    Log(nullptr, rec);
+    return Finish(kExitFile);
+  }
+  item.conversion = r.conversion;
+  ++checking_;
+  QMetaObject::invokeMethod(this, &Sender::CheckNext, Qt::QueuedConnection);
+}
+
+// What a judged file is taken for, where the user may want to know.
+void Sender::SayVerdict(const Cradle* c, const QString& file, const link::DownloadResult& r) {
+  if (!r.verdict || options_.quiet) return;
+  const platform::EncodingVerdict& v = *r.verdict;
+  QString line;
+  if (v.encoding == platform::TextEncoding::Utf8) line = Text::tr("UTF-8: converted to Shift-JIS (CP932)");
+  if (v.encoding == platform::TextEncoding::Utf16LE || v.encoding == platform::TextEncoding::Utf16BE)
+    line = Text::tr("UTF-16: converted to Shift-JIS (CP932)");
+  if (v.alsoUtf8)
+    line = Text::tr("reads as UTF-8 too (line %1, column %2), but nothing in it needs UTF-8: sent as Shift-JIS, as it "
+                    "is; --encoding utf-8 converts it")
+               .arg(v.where.line)
+               .arg(v.where.column);
+  if (line.isEmpty()) return;
+  line = kProgram + QStringLiteral(": ") + file + QStringLiteral(": ") + line;
+  c ? SayFor(*c, line) : Say(line);
+}
+
+// ---- the run -----------------------------------------------------------------------
+
+// The next terminal: its files, as they are now.
+void Sender::BeginTurn(Cradle& c) {
+  c.alarm = 0;
+  c.turnBegun = false;
+  c.next = 0;
+  if (!perTurn_) {
+    c.files = checked_;
+  } else {
+    QString problem;
+    c.files = ListFiles(&problem);
+    if (c.files.isEmpty()) {
+      c.state = Cradle::State::Listing;
+      if (options_.repeat) return Wait(c, kListAgainTicks);  // no "MASTER" while there is nothing to send
+      SayFor(c, kProgram + QStringLiteral(": ") + problem);
+      Record rec;
+      rec.file = options_.files.join(u' ');
+      rec.outcome = QString::fromLatin1(link::OutcomeName(Outcome::FileError));
+      rec.status = problem;
+      rec.started = rec.ended = QDateTime::currentDateTime();
+      Log(&c, rec);
+      c.exitCode = kExitFile;
+      return Done(c);
     }
-    ++c.terminal;  // back to "MASTER", for the next terminal in the cradle
-    c.next = 0;
   }
-  if (interrupted_) {  // files are left that were never sent
-    c.done = true;
-    c.cutOff = !(repeat_ && c.next == 0);
-    return MaybeFinish();
-  }
-  link::DownloadOptions o;
-  o.filePath = QFileInfo(files_[c.next]).absoluteFilePath();
-  o.localPort = localPortSetting_;
+  StartTransfer(c);
+}
+
+void Sender::StartTransfer(Cradle& c) {
+  const Item& item = c.files[c.next];
+  link::DownloadOptions o = settings_;
+  o.filePath = item.path;
   o.remoteHost = c.host;
   o.remotePort = c.port;
-  o.titleLine = titleLineSetting_;
-  o.conversion = conversions_.value(c.next, link::LineConversion::None);
-  if (connectTimeout_ > 0) o.connectTimeoutTicks = qint64(std::ceil(connectTimeout_ * link::kTicksPerSecond));
+  o.conversion = item.conversion;
+  if (perTurn_) {
+    // Checked once this terminal is there; the first file of its turn from a
+    // fresh look at the folders, for what changed while the cradle waited.
+    o.inspect = link::Inspect::AfterMaster;
+    if (c.next == 0)
+      o.fileOnConnect = [this, &c] {
+        c.files = ListFiles(nullptr);
+        return c.files.isEmpty() ? QString() : c.files.first().path;
+      };
+  } else {
+    o.inspect = link::Inspect::None;  // checked before the run began; read again when it is sent
+  }
+  c.state = Cradle::State::Sending;
+  c.started = QDateTime::currentDateTime();
   c.clock.start();
   c.download->Start(o);
-  Draw();
+  progress_->Changed();
 }
 
 // A socket error names what it was about: the window shows its settings
@@ -378,8 +359,11 @@ void Sender::StartNext(Cradle& c) {
 QString Sender::FailureLine(const Cradle& c, const link::DownloadResult& r) const {
   const QString text = link::wording::Ending(r);
   switch (r.socketStep) {
+    case link::SocketStep::Bind:
+      if (r.error == EADDRINUSE) break;  // the text names the port already
+      [[fallthrough]];
     case link::SocketStep::LocalPort:
-    case link::SocketStep::Bind: return text + tr(" (local port %1)").arg(localPortSetting_.trimmed());
+      return text + Text::tr(" (local port %1)").arg(settings_.localPort.trimmed());
     case link::SocketStep::RemotePort:
     case link::SocketStep::Send: return text + QStringLiteral(" (%1:%2)").arg(c.host, c.port);
     case link::SocketStep::Address:
@@ -391,122 +375,177 @@ QString Sender::FailureLine(const Cradle& c, const link::DownloadResult& r) cons
 }
 
 void Sender::OnEnded(Cradle& c, const link::DownloadResult& r) {
-  QString status = link::wording::Ending(r);
-  const bool waitingForATerminal = repeat_ && c.next == 0 && !r.connected;
-  if (r.outcome == Outcome::Stopped) {
-    status = tr("interrupted by a signal");
-    if (!waitingForATerminal) c.cutOff = true;
-    SayFor(c, kProgram + QStringLiteral(": ") + status);
-  } else if (r.outcome != Outcome::Complete) {
-    SayFor(c, FailureLine(c, r));
-  } else if (!quiet_) {
-    SayFor(c, status);
-  }
-  const bool report = !(r.outcome == Outcome::Stopped && waitingForATerminal);
-  if (json_ && report)
-    PrintJson(&c, files_[c.next], r.fileBytes, &r, link::OutcomeName(r.outcome), status, c.clock.nsecsElapsed() / 1e9);
-  if (r.outcome == Outcome::Stopped) {
-    c.done = true;
-    return MaybeFinish();
-  }
-  if (r.outcome != Outcome::Complete) {
-    c.exitCode = ExitCodeOf(r.outcome);
-    c.done = true;  // this cradle's run ends; the others go on
-    return MaybeFinish();
+  const bool stopped = r.outcome == Outcome::Stopped;
+  // Stopped while waiting for the next terminal, which never came: nothing
+  // was cut off and there is nothing to record.
+  const bool waitingForATerminal = stopped && options_.repeat && c.next == 0 && !c.turnBegun;
+  const QString status = stopped ? Text::tr("interrupted by a signal") : link::wording::Ending(r);
+  const bool listed = c.next < c.files.size() && c.files[c.next].path == r.filePath;
+  const QString name = listed ? c.files[c.next].name : r.filePath;
+  SayVerdict(&c, name, r);
+  if (stopped) SayFor(c, kProgram + QStringLiteral(": ") + status);
+  else if (r.outcome != Outcome::Complete) SayFor(c, FailureLine(c, r));
+  else if (!options_.quiet) SayFor(c, status);
+  if (!waitingForATerminal) {
+    Record rec;
+    rec.file = name;
+    rec.bytes = r.bytesRead;
+    rec.linesSent = r.linesSent;
+    rec.packetsSent = r.packetsSent;
+    rec.outcome = QString::fromLatin1(link::OutcomeName(r.outcome));
+    rec.status = status;
+    rec.seconds = c.clock.nsecsElapsed() / 1e9;
+    rec.started = c.started;
+    rec.ended = QDateTime::currentDateTime();
+    rec.sha256 = r.sha256;
+    Log(&c, rec);
   }
   ++c.next;
-  StartNext(c);
+  if (stopped) {
+    c.cutOff |= !waitingForATerminal;
+    if (c.turnBegun) NotSent(c, Text::tr("not sent: the run was interrupted"));
+    return Done(c);
+  }
+  if (r.outcome == Outcome::Complete) {
+    c.failures = 0;
+    if (c.next >= c.files.size()) return NextTerminal(c);
+    if (!interrupted_) return StartTransfer(c);
+    c.cutOff = true;  // files of this terminal were left unsent
+    NotSent(c, Text::tr("not sent: the run was interrupted"));
+    return Done(c);
+  }
+  if (c.exitCode == kExitComplete) c.exitCode = ExitCodeOf(r.outcome);
+  NotSent(c, Text::tr("not sent: a transfer before it failed"));
+  if (!options_.keepGoing) return Done(c);  // this cradle's run ends; the others go on
+  // The failure is in the records; the cradle waits for the next terminal.
+  ++c.failures;
+  const qint64 pause = std::min(kLongestPauseTicks, kFirstPauseTicks << std::min(c.failures - 1, 10));
+  const bool more = options_.repeat && (options_.repeatCount == 0 || c.terminal < options_.repeatCount);
+  if (!more || interrupted_) return Done(c);
+  ++c.terminal;
+  c.state = Cradle::State::Pausing;
+  Wait(c, pause);
+}
+
+void Sender::NextTerminal(Cradle& c) {
+  const bool more = options_.repeat && (options_.repeatCount == 0 || c.terminal < options_.repeatCount);
+  if (!more || interrupted_) return Done(c);
+  ++c.terminal;  // back to "MASTER", for the next terminal in the cradle
+  BeginTurn(c);
+}
+
+// Each file of the terminal's turn that was not sent says so in the records.
+void Sender::NotSent(Cradle& c, const QString& why) {
+  for (; c.next < c.files.size(); ++c.next) {
+    Record rec;
+    rec.file = c.files[c.next].name;
+    rec.outcome = QStringLiteral("not_sent");
+    rec.status = why;
+    rec.started = rec.ended = QDateTime::currentDateTime();
+    Log(&c, rec);
+  }
+}
+
+void Sender::Wait(Cradle& c, qint64 ticks) {
+  c.alarm = services_.clock->CallAt(services_.clock->After(ticks), [this, &c] { BeginTurn(c); });
+  progress_->Changed();
+}
+
+void Sender::Done(Cradle& c) {
+  if (c.alarm) services_.clock->Cancel(std::exchange(c.alarm, 0));
+  c.state = Cradle::State::Done;
+  progress_->Changed();
+  MaybeFinish();
 }
 
 void Sender::MaybeFinish() {
   for (const Cradle* c : cradles_)
-    if (!c->done) return Draw();
-  if (finished_) return;
-  finished_ = true;
-  ClearDrawing();
+    if (c->state != Cradle::State::Done) return;
   int code = kExitComplete;
   for (const Cradle* c : cradles_)
     if (c->cutOff) code = kExitInterrupted;
-  if (code == kExitComplete)
+  // With --keep-going, failures are in the records: a signal ends the run as planned.
+  if (code == kExitComplete && !(options_.keepGoing && interrupted_))
     for (const Cradle* c : cradles_)
       if (c->exitCode != kExitComplete) {
         code = c->exitCode;
         break;
       }
-  emit Finished(code);
+  Finish(code);
+}
+
+// The run ends with `code`, from the event loop: a caller that has just
+// started it sees Finished after Start has returned.
+void Sender::Finish(int code) {
+  if (finished_) return;
+  finished_ = true;
+  if (progress_) progress_->Stop();
+  QMetaObject::invokeMethod(this, [this, code] { emit Finished(code); }, Qt::QueuedConnection);
 }
 
 void Sender::Interrupt() {
   if (finished_ || interrupted_) return;
   interrupted_ = true;
-  // Each download winds up at once and OnEnded reports it; between two files
-  // the next one is not started, and a run whose files all completed ends 0.
-  for (Cradle* c : cradles_)
-    if (c->download && c->download->Running()) c->download->Stop();
-}
-
-// ---- on a terminal: one line per cradle, redrawn in place ------------------------
-
-QString Sender::BarLine(const Cradle& c) const {
-  const link::DownloadResult& s = c.download->Result();
-  const qint64 ms = c.clock.isValid() ? c.clock.elapsed() : 0;
-  const QString file = QFileInfo(c.download->Options().filePath).fileName();
-  const QString who = cradles_.size() > 1 ? c.label + QStringLiteral("  ") + file + QStringLiteral("  ") : QString();
-  if (!s.connected)  // how long, and how often: a wrong address or a terminal not in its receive mode shows at a glance
-    return who + tr("waiting for the terminal: %1 s, MASTER sent %2 times").arg(Seconds(ms)).arg(s.masters);
-  const double share = s.fileBytes > 0 ? std::min(1.0, double(s.sentBytes) / double(s.fileBytes)) : 0;
-  const double seconds = std::max(0.001, ms / 1000.0);
-  const double rate = s.linesSent / seconds;
-  QString line;
-  if (cradles_.size() == 1) {
-    const int width = 24, filled = int(share * width);
-    line = QStringLiteral("[%1%2] ").arg(QString(filled, u'#'), QString(width - filled, u'-'));
+  // Each download winds up and OnEnded reports it; a cradle between two
+  // terminals stops at once.
+  for (Cradle* c : cradles_) {
+    if (c->state == Cradle::State::Sending && c->download->Running()) c->download->Stop();
+    else if (c->state == Cradle::State::Listing || c->state == Cradle::State::Pausing) Done(*c);
   }
-  line += tr("%1% %2/%3 bytes  %4 lines  %5 lines/s")
-              .arg(int(share * 100), 3)
-              .arg(s.sentBytes)
-              .arg(s.fileBytes)
-              .arg(s.linesSent)
-              .arg(rate, 0, 'f', 1);
-  if (share > 0 && share < 1) line += tr("  %1 s left").arg(qint64(seconds * (1 - share) / share));
-  return who + line;
+  if (checking_ < checked_.size()) Finish(kExitInterrupted);  // nothing was sent yet
 }
 
-void Sender::Draw() {
-  if (quiet_ || progress_ != Progress::Bar || finished_) return;
-  ClearDrawing();
-  QByteArray text;
-  int lines = 0;
+void Sender::Log(const Cradle* c, Record record) {
+  record.host = c ? c->label : QString();
+  record.terminal = c && options_.repeat ? c->terminal : 0;
+  record.run = run_;
+  const QByteArray line = JsonLine(record);
+  if (options_.json) out_.write(line);
+  if (!options_.logFile.isEmpty())
+    if (const QString why = AppendLine(options_.logFile, line); !why.isEmpty())
+      Say(kProgram + Text::tr(": --log %1: cannot be written: %2").arg(options_.logFile, why));
+}
+
+// ---- on a terminal: one line per cradle -------------------------------------------
+
+QStringList Sender::ProgressLines() const { return BarLines(); }
+
+QStringList Sender::BarLines() const {
+  QStringList lines;
   for (const Cradle* c : cradles_) {
-    if (!c->download || c->done || !c->download->Running()) continue;
-    text += (u'\r' + BarLine(*c) + QStringLiteral("\x1b[K")).toUtf8();
-    if (cradles_.size() > 1) text += '\n';
-    ++lines;
+    const QString who = cradles_.size() > 1 ? c->label + QStringLiteral("  ") : QString();
+    if (c->state == Cradle::State::Pausing || c->state == Cradle::State::Listing) {
+      lines << who + (c->state == Cradle::State::Pausing ? Text::tr("the last terminal failed: waiting before the next one")
+                                                         : Text::tr("nothing to send: looking again"));
+      continue;
+    }
+    if (c->state != Cradle::State::Sending || !c->download->Running()) continue;
+    const link::DownloadResult& s = c->download->Result();
+    const qint64 ms = c->clock.isValid() ? c->clock.elapsed() : 0;
+    const QString file = QFileInfo(s.filePath).fileName();
+    const QString prefix = cradles_.size() > 1 ? who + file + QStringLiteral("  ") : QString();
+    if (!s.connected) {  // how long, and how often: a wrong address or a terminal not in its receive mode shows at a glance
+      lines << prefix + Text::tr("waiting for the terminal: %1 s, MASTER sent %2 times").arg(Seconds(ms)).arg(s.masters);
+      continue;
+    }
+    // The file's bytes, line ends included: the bar is full with the last line.
+    const double share = s.fileBytes > 0 ? std::min(1.0, double(s.bytesRead) / double(s.fileBytes)) : 0;
+    const double seconds = std::max(0.001, ms / 1000.0);
+    QString line;
+    if (cradles_.size() == 1) {
+      const int width = 24, filled = int(share * width);
+      line = QStringLiteral("[%1%2] ").arg(QString(filled, u'#'), QString(width - filled, u'-'));
+    }
+    line += Text::tr("%1% %2/%3 bytes  %4 lines  %5 lines/s")
+                .arg(int(share * 100), 3)
+                .arg(s.bytesRead)
+                .arg(s.fileBytes)
+                .arg(s.linesSent)
+                .arg(s.linesSent / seconds, 0, 'f', 1);
+    if (share > 0 && share < 1) line += Text::tr("  %1 s left").arg(qint64(seconds * (1 - share) / share));
+    lines << prefix + line;
   }
-  err_.write(text);
-  drawnLines_ = lines;
-}
-
-void Sender::ClearDrawing() {
-  if (drawnLines_ == 0) return;
-  if (cradles_.size() > 1) err_.write(QStringLiteral("\x1b[%1A\r\x1b[J").arg(drawnLines_).toUtf8());
-  else err_.write("\r\x1b[K");
-  drawnLines_ = 0;
-}
-
-void Sender::PrintJson(const Cradle* c, const QString& file, qint64 bytes, const link::DownloadResult* r,
-                       const char* outcome, const QString& status, double seconds) {
-  QJsonObject o;
-  o.insert("file", file);
-  if (c) o.insert("host", c->label);
-  if (c && repeat_) o.insert("terminal", c->terminal);
-  o.insert("bytes", bytes);
-  o.insert("lines_sent", r ? r->linesSent : 0);
-  o.insert("packets_sent", r ? r->packetsSent : 0);
-  o.insert("outcome", QString::fromLatin1(outcome));
-  o.insert("status", status);
-  o.insert("seconds", std::round(seconds * 1000) / 1000);
-  out_.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+  return lines;
 }
 
 }  // namespace korima::send

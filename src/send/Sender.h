@@ -1,35 +1,27 @@
 #pragma once
-// korima-send: the window's download, run from a terminal or a script, into
-// one cradle or several at once, and terminal after terminal. Same download,
-// same wire bytes, same status texts; exit codes per outcome, messages on
-// standard error, a machine-readable summary on standard output.
+// korima-send: the window's download, run from a terminal, a script or a
+// service, into one cradle or several at once, and terminal after terminal.
+// Same download, same wire bytes, same status texts; exit codes per outcome,
+// messages on standard error, records on standard output and in a log.
+// This is the run: options and settings turned into cradles, and each
+// cradle's transfers scheduled through named states.
+#include "Options.h"
+#include "Records.h"
 #include "link/Download.h"
+#include "link/Inspection.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
-#include <functional>
+#include <memory>
 #include <optional>
 
 class QIODevice;
 
-
 namespace korima::send {
 
-enum ExitCode {
-  kExitComplete = 0,
-  kExitUsage = 2,
-  kExitFile = 3,
-  kExitSocket = 4,
-  kExitNoReply = 5,
-  kExitNak = 6,
-  kExitBel = 7,
-  kExitFul = 8,
-  kExitInterrupted = 130,
-};
-
-int ExitCodeOf(link::Outcome outcome);
-
+class Progress;
 
 class Sender : public QObject {
   Q_OBJECT
@@ -39,69 +31,65 @@ class Sender : public QObject {
          link::LinkServices services = link::ProgramServices());
   ~Sender() override;
 
-  // Reads the options, the settings and the files. Returns the exit code when
-  // the run ends before any download (help, usage, settings, unreadable or
-  // unconvertible files); otherwise Finished() follows.
+  // Reads the options, the settings and the cradles. Returns the exit code
+  // when there is nothing to run (help, usage and settings errors,
+  // --check-hosts, --history); otherwise Finished() follows.
   std::optional<int> Start();
-  // SIGINT or SIGTERM: every download stops like the stop button; the run
-  // finishes with 130 once all have wound up, unless no transfer was cut off.
+  // SIGINT or SIGTERM: every transfer stops like the stop button, and the run
+  // finishes once all have wound up.
   void Interrupt();
 
   int CradleCount() const { return int(cradles_.size()); }
   // The download of the cradle at `index`, in the order the hosts were given.
   link::Download& DownloadOf(int index);
+  // What a terminal shows of the run now: a line per cradle.
+  QStringList ProgressLines() const;
 
  signals:
   void Finished(int exitCode);
 
  private:
-  enum class Progress { Auto, Bar, Lines, None };
-  enum class Encoding { Auto, Cp932, Utf8 };
+  struct Item {
+    QString name;  // as the user gave it, or the folder's path and its name
+    QString path;  // absolute
+    std::optional<platform::files::LineConversion> conversion;  // none: judged when sent
+  };
   struct Cradle;
 
-  std::optional<int> ParseArguments();
-  std::optional<int> ReadHostsFile(const QString& path, QStringList& hosts);
-  std::optional<int> ApplySettings();
-  std::optional<int> CheckFiles();
-  void StartNext(Cradle& c);
+  std::optional<int> ReadCradles();
+  QList<Item> ListFiles(QString* problem) const;
+  void CheckNext();
+  void BeginTurn(Cradle& c);
+  void StartTransfer(Cradle& c);
   void OnEnded(Cradle& c, const link::DownloadResult& r);
+  void NextTerminal(Cradle& c);
+  void NotSent(Cradle& c, const QString& why);
+  void Wait(Cradle& c, qint64 ticks);
+  void Done(Cradle& c);
   void MaybeFinish();
+  void Finish(int code);
+
   void Say(const QString& line);
   void SayFor(const Cradle& c, const QString& line);
+  void SayVerdict(const Cradle* c, const QString& file, const link::DownloadResult& r);
   QString FailureLine(const Cradle& c, const link::DownloadResult& r) const;
-  QString BarLine(const Cradle& c) const;
-  void Draw();
-  void ClearDrawing();
-  void PrintJson(const Cradle* c, const QString& file, qint64 bytes, const link::DownloadResult* r,
-                 const char* outcome, const QString& status, double seconds);
+  QStringList BarLines() const;
+  void Log(const Cradle* c, Record record);
 
   QStringList args_;
   QIODevice& out_;
   QIODevice& err_;
   bool errIsTerminal_ = false;
   link::LinkServices services_;
-
-  // Options
-  QStringList files_;
-  QStringList hosts_;  // as given, HOST or HOST:PORT
-  std::optional<QString> port_, localPort_, settingsFile_;
-  std::optional<qint16> titleLine_;
-  Progress progress_ = Progress::Auto;
-  bool quiet_ = false;
-  bool json_ = false;
-  Encoding encoding_ = Encoding::Auto;
-  QList<link::LineConversion> conversions_;  // per file, decided before anything is sent
-  double connectTimeout_ = 0;
-  bool repeat_ = false;
-  qint64 repeatCount_ = 0;  // 0: until a signal
-
-  // Settings
-  QString settingsPath_, localPortSetting_, remotePortSetting_;
-  qint16 titleLineSetting_ = 0;
-
-  // Run
+  SendOptions options_;
+  link::DownloadOptions settings_;  // the port, local port and title line every transfer uses
+  bool perTurn_ = false;            // files listed and checked at each terminal's turn
+  QString run_;                     // when the run began, in every record
+  QList<Item> checked_;             // the files, judged and checked before anything is sent
+  std::unique_ptr<link::Inspection> check_;
+  int checking_ = 0;                // the file being checked
   QList<Cradle*> cradles_;
-  int drawnLines_ = 0;
+  std::unique_ptr<Progress> progress_;
   bool interrupted_ = false;
   bool finished_ = false;
 };
