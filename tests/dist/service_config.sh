@@ -1,11 +1,14 @@
 #!/bin/bash
 # The service's configuration as its own tools read it. systemd, on a staged
 # install that holds the program: the unit verifies, its sandbox rates 2.0 or
-# lower, the user's sysusers line parses. Ansible: the role and the example
-# lint clean offline, and the playbook passes its syntax check.
+# lower, the user's sysusers line parses. The unit's own command line runs,
+# its paths in the staged tree, as an unprivileged user against four
+# simulated cradles, terminal after terminal. Ansible: the role and the
+# example lint clean offline, and the playbook passes its syntax check.
 set -uo pipefail
 build=$1
 source_dir=$2
+sim=$3
 fail() { echo "FAIL: $*"; exit 1; }
 for tool in systemd-analyze systemd-sysusers ansible-lint ansible-playbook; do
   command -v "$tool" >/dev/null || fail "no $tool: run scripts/deps.sh"
@@ -25,6 +28,23 @@ level=$(sed -n 's/.*Overall exposure level for korima-send.service: \([0-9.]*\).
 echo "exposure level $level"
 out=$(systemd-sysusers --root="$root" --dry-run 2>&1)
 grep -q "Creating user 'korima'" <<<"$out" && ! grep -q '\.conf:[0-9]*:' <<<"$out" || fail "systemd-sysusers: $out"
+
+port=$((20000 + RANDOM % 20000))
+mkdir -p "$root/etc/korima" "$root/var/lib/korima/outbox" "$root/var/log/korima"
+printf '127.0.0.%s:'$port'\n' 2 3 4 5 > "$root/etc/korima/cradles.txt"
+printf 'A,1\r\nB,2\r\n' > "$root/var/lib/korima/outbox/items.csv"
+"$sim" --cradles 4 --port "$port" --out "$root/recv-%n.out" > "$root/sim.log" 2>&1 &
+sim_pid=$!
+trap 'kill $sim_pid 2>/dev/null; rm -rf "$root"' EXIT
+for _ in $(seq 50); do [[ $(grep -c listening "$root/sim.log") -eq 4 ]] && break; sleep 0.1; done
+as=()
+if [[ $(id -u) -eq 0 ]]; then chmod -R a+rX "$root"; chown nobody "$root/var/log/korima"; as=(runuser -u nobody --); fi
+command=$(sed -n 's/^ExecStart=//p' "$unit" | sed "s|/usr/|$root/usr/|; s|/etc/|$root/etc/|; s|/var/|$root/var/|g" |
+  sed "s|\$KORIMA_SEND_OPTS|--local-port 0 --repeat=3|")
+"${as[@]}" $command || fail "the unit's command ended with $?: $command"
+log=$root/var/log/korima/transfers.jsonl
+[[ $(grep -c '"outcome":"complete"' "$log") -eq 12 ]] || fail "not 4 cradles x 3 terminals complete: $(cat "$log")"
+for n in 1 2 3 4; do cmp -s "$root/recv-$n.out" "$root/var/lib/korima/outbox/items.csv" || fail "cradle $n"; done
 
 cd "$source_dir/dist/ansible" || fail "no dist/ansible"
 out=$(ansible-lint --offline --nocolor site.yml roles/korima inventory.yml 2>&1)
