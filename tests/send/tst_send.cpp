@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "link/Frame.h"
 #include "link/Wording.h"
+#include "send/Progress.h"
 #include "send/Records.h"
 #include "sim/TerminalSimulator.h"
 #include "send/Sender.h"
@@ -211,6 +212,25 @@ class TestSend : public QObject {
     r = shop.Send({"--host", "127.0.0.2", f});  // not a terminal: every status text, one per line
     QCOMPARE(r.ErrLines().size(), 2 + 40 + 1);
     QCOMPARE(r.ErrLines()[2], QStringLiteral("%1ﾊﾞｲﾄ中 0ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ済み").arg(kanji.size()));
+  }
+
+  // A redraw writes only the lines that changed, at most ten times a second.
+  void progressRedrawsWhatChanged() {
+    platform::ManualClock clock;
+    QBuffer err;
+    err.open(QIODevice::WriteOnly);
+    QStringList lines{"first cradle 10%", "second cradle waiting"};
+    send::Progress progress(err, true, [&] { return lines; }, clock);
+    progress.Changed();
+    clock.Advance(10);
+    lines[0] = "first cradle 20%";
+    progress.Changed();
+    progress.Changed();  // coalesced
+    clock.Advance(9);
+    QCOMPARE(err.data().count("first cradle 20%"), 0);
+    clock.Advance(1);
+    QCOMPARE(err.data().count("first cradle 20%"), 1);
+    QCOMPARE(err.data().count("second cradle waiting"), 1);
   }
 
   // What is refused before anything is sent: options, hosts and hosts files.
