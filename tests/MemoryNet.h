@@ -1,18 +1,16 @@
 #pragma once
 // An in-memory network for protocol tests: no root, no real sockets, no real
-// time. Sockets bind to an address and port; datagrams are delivered from the
-// event loop, late on the test's clock where a delay is asked for; a send can
-// be refused and datagrams lost, duplicated or reordered on demand. Terminals
+// time. Sockets bind to an address and port; datagrams arrive from the event
+// loop, late on the test's clock where a delay is asked for; a send can be
+// refused, and datagrams lost, duplicated, delayed and reordered. Terminals
 // (the simulator's protocol core) and scripted peers sit on it as cradles.
 #include "link/Download.h"
-#include "link/Transport.h"
 #include "platform/Ticks.h"
 #include "sim/Terminal.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QMap>
-#include <QTimer>
 #include <cerrno>
 #include <functional>
 #include <memory>
@@ -26,58 +24,44 @@ class MemoryNet : public korima::link::Transport {
     qint64 delayTicks = 0, jitterTicks = 0;  // jitter reorders
     std::function<int(quint32 to, quint16 port)> refuse;  // an errno, or 0
   };
-
-  explicit MemoryNet(platform::TickClock& clock, quint32 pcAddress = Ip("127.0.0.1"))
-      : clock_(clock), pc_(pcAddress), pool(*this) {}
-  ~MemoryNet() override { for (Socket* s : sockets_) s->net_ = nullptr; }
+  explicit MemoryNet(platform::TickClock& clock) : clock_(clock), pool(*this) {}
+  ~MemoryNet() override {
+    for (Socket* s : sockets_) s->net_ = nullptr;
+  }
   static quint32 Ip(const char* text) { return QHostAddress(QString::fromLatin1(text)).toIPv4Address(); }
 
-  // The PC's sockets: every local address; datagrams leave from the PC's.
-  std::unique_ptr<korima::link::DatagramSocket> Bind(quint16 port, int& error) override {
-    return BindAt(0, port, error);
-  }
+  // The PC's sockets listen on every address; their datagrams leave from 127.0.0.1.
+  std::unique_ptr<korima::link::DatagramSocket> Bind(quint16 port, int& error) override { return BindAt(0, port, error); }
   std::unique_ptr<korima::link::DatagramSocket> BindAt(quint32 address, quint16 port, int& error) {
     if (port == 0) port = nextPort_++;
-    if (sockets_.contains(Key(address, port)) || (address == 0 && AnyOnPort(port))) {
-      error = EADDRINUSE;
-      return nullptr;
-    }
+    for (auto it = sockets_.begin(); it != sockets_.end(); ++it)
+      if (quint16(it.key()) == port && (it.key() >> 16 == address || address == 0)) return error = EADDRINUSE, nullptr;
     auto s = std::make_unique<Socket>(this, address, port);
     sockets_.insert(Key(address, port), s.get());
     return s;
   }
-
-  // A terminal in a cradle at address:port, answering on this network.
-  korima::sim::Terminal& AddCradle(const char* address, quint16 port, korima::sim::SimOptions options = {}) {
-    return AddPeer(address, port, nullptr, std::move(options));
-  }
-  // A scripted cradle: `answer` makes the reply to each datagram (null: silence).
-  korima::sim::Terminal& AddPeer(const char* address, quint16 port, std::function<QByteArray(const QByteArray&)> answer,
-                                 korima::sim::SimOptions options = {}) {
+  // A terminal in a cradle at address:port; with `answer`, a scripted one whose
+  // reply to each datagram is what `answer` makes of it (null: silence).
+  korima::sim::Terminal& AddCradle(const char* address, quint16 port, korima::sim::SimOptions options = {},
+                                   std::function<QByteArray(const QByteArray&)> answer = {}) {
     int error = 0;
-    auto peer = std::make_shared<Peer>(BindAt(Ip(address), port, error), std::move(options));
-    Peer* p = peer.get();
-    QObject::connect(p->socket.get(), &korima::link::DatagramSocket::ReadyRead, p->socket.get(), [p, answer] {
-      Datagram d;
-      while (p->socket->Receive(d)) {
-        p->lastFrom = d.fromPort;
-        auto reply = [p, &d](const QByteArray& bytes) { p->socket->Send(bytes, d.from, d.fromPort); };
-        if (!answer) p->terminal.Handle(d.data, reply);
-        else if (const QByteArray r = (p->terminal.Handle(d.data, [](const QByteArray&) {}), answer(d.data)); !r.isNull())
-          reply(r);
+    std::shared_ptr<Peer> p(new Peer{BindAt(Ip(address), port, error), korima::sim::Terminal(std::move(options))});
+    QObject::connect(p->socket.get(), &korima::link::DatagramSocket::ReadyRead, p->socket.get(), [p = p.get(), answer] {
+      for (Datagram d; p->socket->Receive(d);) {
+        auto reply = [p, d](const QByteArray& bytes) { p->socket->Send(bytes, d.from, d.fromPort); };
+        p->terminal.Handle(d.data, answer ? [](const QByteArray&) {} : std::function<void(const QByteArray&)>(reply));
+        if (const QByteArray r = answer ? answer(d.data) : QByteArray(); !r.isNull()) reply(r);
       }
     });
-    peers_ << peer;
+    peers_ << p;
     return p->terminal;
   }
-  // A datagram from anywhere, as a stranger or a flood would send it.
-  void Inject(const char* from, quint16 fromPort, quint16 toPort, const QByteArray& data) {
-    Deliver({data, Ip(from), fromPort}, pc_, toPort);
+  korima::sim::Terminal& AddPeer(const char* address, quint16 port, std::function<QByteArray(const QByteArray&)> answer) {
+    return AddCradle(address, port, {}, std::move(answer));
   }
-  quint16 LastPcPort(const korima::sim::Terminal& t) const {
-    for (const auto& p : peers_)
-      if (&p->terminal == &t) return p->lastFrom;
-    return 0;
+  // A datagram from anywhere to the PC, as a stranger would send it.
+  void Inject(const char* from, quint16 fromPort, quint16 toPort, const QByteArray& data) {
+    Deliver({data, Ip(from), fromPort}, Ip("127.0.0.1"), toPort);
   }
 
   Faults faults;
@@ -88,65 +72,45 @@ class MemoryNet : public korima::link::Transport {
   class Socket : public korima::link::DatagramSocket {
    public:
     Socket(MemoryNet* net, quint32 address, quint16 port) : net_(net), address_(address), port_(port) {}
-    ~Socket() override { if (net_) net_->sockets_.remove(Key(address_, port_)); }
+    ~Socket() override {
+      if (net_) net_->sockets_.remove(Key(address_, port_));
+    }
     quint16 LocalPort() const override { return port_; }
     int Send(const QByteArray& data, quint32 ipv4, quint16 port) override {
-      if (!net_) return ENETDOWN;
-      return net_->Route({data, address_ ? address_ : net_->pc_, port_}, ipv4, port);
+      return net_ ? net_->Route({data, address_ ? address_ : Ip("127.0.0.1"), port_}, ipv4, port) : ENETDOWN;
     }
     bool HasPending() override { return !inbox_.isEmpty(); }
-    bool Receive(Datagram& d) override {
-      if (inbox_.isEmpty()) return false;
-      d = inbox_.takeFirst();
-      return true;
-    }
-    void Arrive(const Datagram& d) {
-      inbox_.append(d);
-      emit ReadyRead();
-    }
+    bool Receive(Datagram& d) override { return !inbox_.isEmpty() && (d = inbox_.takeFirst(), true); }
     MemoryNet* net_;
     quint32 address_;
     quint16 port_;
     QList<Datagram> inbox_;
   };
   struct Peer {
-    Peer(std::unique_ptr<korima::link::DatagramSocket> s, korima::sim::SimOptions o)
-        : socket(std::move(s)), terminal(std::move(o)) {}
     std::unique_ptr<korima::link::DatagramSocket> socket;
     korima::sim::Terminal terminal;
-    quint16 lastFrom = 0;
   };
   static quint64 Key(quint32 address, quint16 port) { return (quint64(address) << 16) | port; }
-  bool AnyOnPort(quint16 port) const {
-    for (auto it = sockets_.begin(); it != sockets_.end(); ++it)
-      if (quint16(it.key() & 0xFFFF) == port) return true;
-    return false;
-  }
 
   int Route(const Datagram& d, quint32 to, quint16 port) {
-    if (faults.refuse)
-      if (const int e = faults.refuse(to, port)) return e;
+    if (const int e = faults.refuse ? faults.refuse(to, port) : 0) return e;
     std::uniform_real_distribution<double> share(0, 1);
     if (share(rng_) < faults.loss) return 0;
-    const int copies = share(rng_) < faults.duplication ? 2 : 1;
-    for (int i = 0; i < copies; ++i) {
-      const qint64 late = faults.delayTicks + (faults.jitterTicks ? qint64(rng_() % quint64(faults.jitterTicks + 1)) : 0);
-      if (late == 0) {
-        QMetaObject::invokeMethod(&context_, [this, d, to, port] { Deliver(d, to, port); }, Qt::QueuedConnection);
-      } else {
-        clock_.CallAt(clock_.After(late), [this, d, to, port] { Deliver(d, to, port); });
-      }
+    for (int copies = share(rng_) < faults.duplication ? 2 : 1; copies > 0; --copies) {
+      const qint64 late = faults.delayTicks + qint64(rng_() % quint64(faults.jitterTicks + 1));
+      if (late > 0) clock_.CallAt(clock_.After(late), [this, d, to, port] { Deliver(d, to, port); });
+      else QMetaObject::invokeMethod(&context_, [this, d, to, port] { Deliver(d, to, port); }, Qt::QueuedConnection);
     }
     return 0;
   }
   void Deliver(const Datagram& d, quint32 to, quint16 port) {
-    Socket* s = sockets_.value(Key(to, port), nullptr);
-    if (!s) s = sockets_.value(Key(0, port), nullptr);
-    if (s) s->Arrive(d);  // nobody there: lost, as UDP loses it
+    Socket* s = sockets_.value(Key(to, port), sockets_.value(Key(0, port)));
+    if (!s) return;  // nobody there: lost, as UDP loses it
+    s->inbox_.append(d);
+    emit s->ReadyRead();
   }
 
   platform::TickClock& clock_;
-  quint32 pc_;
   QMap<quint64, Socket*> sockets_;
   QList<std::shared_ptr<Peer>> peers_;
   quint16 nextPort_ = 40000;

@@ -149,6 +149,12 @@ Task<> Download::Connect() {
   result_.phase = Phase::Connecting;
   const qint64 start = services_.clock->NowNs();
   const qint64 limit = connectDeadline_;
+  // Every command waits the pause a packet gets, "MASTER" and "END" too: an
+  // ACK carries no number, and a late duplicate of the one before, still on
+  // its way, must arrive and be dropped before the next command goes out
+  // rather than answer it (a "MASTER" the terminal never heard, say, when the
+  // next transfer starts at once).
+  co_await Pause(kPauseTicks);
   for (;;) {
     const QByteArray reply = co_await Exchange(kMasterCommand, &result_.masters, 1, true, limit);
     result_.connectTicks = services_.clock->TicksSince(start);
@@ -235,14 +241,14 @@ Task<> Download::SendLines() {
   result_.sha256 = QString::fromLatin1(sha256.result().toHex());
 }
 
-// "END" as a line is sent: again after a "NAK" or silence, after the pause a
-// refused packet gets, five attempts in all. A lost datagram is not a failed
-// transfer, and a terminal that keeps refusing can't hold the PC for ever.
+// "END" as a line is sent: after the pause, and again after a "NAK" or
+// silence, five attempts in all. A lost datagram is not a failed transfer,
+// and a terminal that keeps refusing can't hold the PC for ever.
 Task<> Download::Finish() {
   result_.phase = Phase::Ending;
   QByteArray reply;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (attempt > 0) co_await Pause(kPauseTicks);
+    co_await Pause(kPauseTicks);
     reply = co_await Exchange(kEndCommand, nullptr, 1);
     if (reply == kAck) co_return;
     if (reply == kBel) Fail(Outcome::Bel);
