@@ -1,21 +1,43 @@
 #!/bin/bash
-# The service's configuration as its own tools read it. systemd, on a staged
-# install that holds the program: the unit verifies, its sandbox rates 2.0 or
-# lower, the user's sysusers line parses. The unit's own command line runs,
-# its paths in the staged tree, as an unprivileged user against four
-# simulated cradles, terminal after terminal. Ansible: the role and the
-# example lint clean offline, and the playbook passes its syntax check.
+# What gets installed, staged in a scratch tree, as a desktop and the
+# service's own tools see it: the desktop entry and the metainfo pass their
+# validators, every icon size is there, every command has its manual page in
+# both languages; the unit verifies, its sandbox rates 2.0 or lower, the
+# user's sysusers line parses, and the unit's own command line runs, its
+# paths in the staged tree, as an unprivileged user against four simulated
+# cradles, terminal after terminal. Ansible: the role and the example lint
+# clean offline, and the playbook passes its syntax check.
 set -uo pipefail
 build=$1
 source_dir=$2
 sim=$3
 fail() { echo "FAIL: $*"; exit 1; }
-for tool in systemd-analyze systemd-sysusers ansible-lint ansible-playbook; do
+for tool in desktop-file-validate appstreamcli file systemd-analyze systemd-sysusers ansible-lint ansible-playbook; do
   command -v "$tool" >/dev/null || fail "no $tool: run scripts/deps.sh"
 done
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install"
+usr=$root/usr
+id=org.korima.Korima
+out=$(desktop-file-validate "$usr/share/applications/$id.desktop" 2>&1) && [[ -z $out ]] || fail "desktop-file-validate: $out"
+grep -qx 'Exec=korima' "$usr/share/applications/$id.desktop" || fail "Exec is not korima"
+out=$(appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml" 2>&1) && ! grep -qE '^(E|W):' <<<"$out" ||
+  fail "appstreamcli: $out"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$usr/share/metainfo/$id.metainfo.xml" || fail "launchable"
+for size in 16 32 48 64 128 256; do
+  file "$usr/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size" || fail "no $size icon"
+done
+[[ -f $usr/share/icons/hicolor/scalable/apps/$id.svg ]] || fail "no scalable icon"
+for cmd in korima korima-send korima-terminal-sim; do
+  [[ -x $usr/bin/$cmd ]] || fail "$cmd is not installed"
+  for lang in C.UTF-8:man1 ja_JP.UTF-8:ja/man1; do  # each language's page, found by man under its locale
+    [[ $(LC_ALL= LANGUAGE= LANG=${lang%%:*} MANPATH="$usr/share/man" man -w "$cmd") == "$usr/share/man/${lang#*:}/$cmd.1.gz" ]] ||
+      fail "man under LANG=${lang%%:*} does not find $usr/share/man/${lang#*:}/$cmd.1.gz"
+  done
+done
+grep -q "Korima Developers" "$usr/share/doc/korima/copyright" && [[ -f $usr/share/doc/korima/changelog.gz ]] ||
+  fail "no copyright or changelog"
 unit=$root/usr/lib/systemd/system/korima-send.service
 # The system's own units (the targets it depends on) beside it, and its
 # manual page where the staged tree has it.
