@@ -26,6 +26,7 @@
 using namespace korima;
 using sim::SimOptions;
 using Lines = QList<QByteArray>;
+Q_DECLARE_METATYPE(SimOptions)
 
 namespace {
 
@@ -97,40 +98,35 @@ class TestSend : public QObject {
   // last line on standard error (the record's status, for a transfer).
   void exitCodes_data() {
     QTest::addColumn<QString>("fault");
+    QTest::addColumn<SimOptions>("sim");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("last");
-    const QString done = "15ﾊﾞｲﾄ中 15ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了";
-    QTest::newRow("complete") << "" << 0 << "complete" << done;
-    QTest::newRow("NAK x5") << "nak" << 6 << "nak" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ NAK受信";
-    QTest::newRow("silence") << "silent" << 5 << "no_reply" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
-    QTest::newRow("BEL") << "bel" << 7 << "bel" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ BEL受信";
-    QTest::newRow("FUL") << "ful" << 8 << "ful" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>";
-    QTest::newRow("END refused five times") << "nakend" << 6 << "nak" << "END:ﾊﾝﾄﾞｼｪｲｸ NAK受信";
-    QTest::newRow("END silent five times") << "silentend" << 5 << "no_reply" << "END:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
-    QTest::newRow("connect time-out") << "master" << 5 << "no_reply" << "MASTER:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
-    QTest::newRow("port in use") << "inuse" << 4 << "socket_error"
+    const SimOptions ok;
+    QTest::newRow("complete") << "" << ok << 0 << "complete" << "15ﾊﾞｲﾄ中 15ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了";
+    QTest::newRow("NAK x5") << "" << SimOptions{.nakAt = {{2, 5}}} << 6 << "nak" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ NAK受信";
+    QTest::newRow("silence") << "" << SimOptions{.silentAt = {{2, 5}}} << 5 << "no_reply" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
+    QTest::newRow("BEL") << "" << SimOptions{.belAt = 2} << 7 << "bel" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ BEL受信";
+    QTest::newRow("FUL") << "" << SimOptions{.fulAt = 2} << 8 << "ful" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>";
+    QTest::newRow("END refused five times") << "" << SimOptions{.nakEnd = 5} << 6 << "nak" << "END:ﾊﾝﾄﾞｼｪｲｸ NAK受信";
+    QTest::newRow("END silent five times") << "" << SimOptions{.silentEnd = 5} << 5 << "no_reply" << "END:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
+    QTest::newRow("connect time-out") << "" << SimOptions{.silentMaster = 1000000} << 5 << "no_reply"
+                                      << "MASTER:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
+    QTest::newRow("port in use") << "inuse" << ok << 4 << "socket_error"
                                  << QString::number(EADDRINUSE) + " UDP設定に問題がないか確認してください。 " +
                                         platform::OsErrorText(EADDRINUSE) + " " + link::wording::PortInUse(6000);
-    QTest::newRow("empty file") << "empty" << 3 << "file_error" << "61:No data available";
-    QTest::newRow("missing file") << "missing" << 3 << "file_error" << "2:No such file or directory";
-    QTest::newRow("a FIFO") << "fifo" << 3 << "file_error" << "22:Invalid argument";
+    QTest::newRow("empty file") << "empty" << ok << 3 << "file_error" << "61:No data available";
+    QTest::newRow("missing file") << "missing" << ok << 3 << "file_error" << "2:No such file or directory";
+    QTest::newRow("a FIFO") << "fifo" << ok << 3 << "file_error" << "22:Invalid argument";
   }
   void exitCodes() {
     QFETCH(QString, fault);
+    QFETCH(SimOptions, sim);
     QFETCH(int, code);
     QFETCH(QString, outcome);
     QFETCH(QString, last);
     Shop shop;
-    SimOptions o;
-    if (fault == "nak") o.nakAt[2] = 5;
-    if (fault == "silent") o.silentAt[2] = 5;
-    if (fault == "bel") o.belAt = 2;
-    if (fault == "ful") o.fulAt = 2;
-    if (fault == "nakend") o.nakEnd = 5;
-    if (fault == "silentend") o.silentEnd = 5;
-    if (fault == "master") o.silentMaster = 1000000;
-    sim::Terminal& cradle = shop.Cradle(1, o);
+    sim::Terminal& cradle = shop.Cradle(1, sim);
     int e = 0;
     auto held = fault == "inuse" ? shop.net.Bind(6000, e) : nullptr;
     QString file = shop.File("f.csv", fault == "empty" ? "" : "abc\r\ndef\r\nghi\r\n");
