@@ -45,7 +45,7 @@
     </message>
     <message>
         <source>bad value for --connect-timeout: &quot;%1&quot; (seconds, 0 for none)</source>
-        <translation>--connect-timeout の値が正しくありません: 「%1」（秒数。0 は打ち切らない）</translation>
+        <translation>--connect-timeout の値が正しくありません: 「%1」（秒数。0 なら打ち切りません）</translation>
     </message>
     <message>
         <source>bad value for --progress: &quot;%1&quot; (auto, bar, lines or none)</source>
@@ -93,7 +93,7 @@
     </message>
     <message>
         <source>not an IPv4 address as KORIMA reads one: write four decimal numbers from 0 to 255 with dots between them, such as 192.168.1.100</source>
-        <translation>KORIMA の読める IPv4 アドレスではありません。0〜255 の10進数4つを「.」で区切って書いてください（例: 192.168.1.100）</translation>
+        <translation>KORIMA では使えない IPv4 アドレスの書き方です。0〜255 の10進数4つを「.」で区切って書いてください（例: 192.168.1.100）</translation>
     </message>
     <message>
         <source>--hosts %1: cannot be read: %2</source>
@@ -109,7 +109,7 @@
     </message>
     <message>
         <source>not a HOST or HOST:PORT: &quot;%1&quot;</source>
-        <translation>HOST か HOST:PORT の形ではありません: 「%1」</translation>
+        <translation>HOST か HOST:PORT の形式ではありません: 「%1」</translation>
     </message>
     <message>
         <source>%1 needs a file name</source>
@@ -121,11 +121,11 @@
     </message>
     <message>
         <source>--since goes with --history</source>
-        <translation>--since は --history と併用します</translation>
+        <translation>--since は --history と組み合わせて指定してください</translation>
     </message>
     <message>
         <source>no FILE goes with --check-hosts or --history</source>
-        <translation>--check-hosts と --history にはファイルを指定しません</translation>
+        <translation>--check-hosts と --history には、送信するファイルを指定できません</translation>
     </message>
     <message>
         <source>: --history %1: cannot be read</source>
@@ -157,31 +157,31 @@
     </message>
     <message>
         <source>: no *.csv or *.txt file to send</source>
-        <translation>: 送信する *.csv、*.txt のファイルがありません</translation>
+        <translation>: 送信する *.csv や *.txt のファイルがありません</translation>
     </message>
     <message>
         <source>: neither UTF-8 nor Shift-JIS (CP932); --encoding cp932 sends it as it is</source>
-        <translation>: UTF-8 でも Shift-JIS (CP932) でもありません。--encoding cp932 を指定すると、そのまま送信します</translation>
+        <translation>: UTF-8 でも Shift-JIS (CP932) でもありません。--encoding cp932 を指定すれば、そのまま送信します</translation>
     </message>
     <message>
         <source>UTF-8: converted to Shift-JIS (CP932)</source>
-        <translation>UTF-8 のため Shift-JIS (CP932) に変換します</translation>
+        <translation>UTF-8 のファイル: Shift-JIS (CP932) に変換して送信</translation>
     </message>
     <message>
         <source>UTF-16: converted to Shift-JIS (CP932)</source>
-        <translation>UTF-16 のため Shift-JIS (CP932) に変換します</translation>
+        <translation>UTF-16 のファイル: Shift-JIS (CP932) に変換して送信</translation>
     </message>
     <message>
         <source>reads as UTF-8 too (line %1, column %2), but nothing in it needs UTF-8: sent as Shift-JIS, as it is; --encoding utf-8 converts it</source>
-        <translation>UTF-8 としても読めます（%1 行目 %2 文字目）が、UTF-8 でなければ書けない文字はないため、Shift-JIS としてそのまま送信します。--encoding utf-8 を指定すると変換します</translation>
+        <translation>UTF-8 としても読めます（%1 行目 %2 文字目）が、UTF-8 でなければ書けない文字がないため、Shift-JIS とみなしてそのまま送信します。UTF-8 のファイルなら、--encoding utf-8 を指定すると変換します</translation>
     </message>
     <message>
         <source>not sent: the run was interrupted</source>
-        <translation>未送信: 中断したため</translation>
+        <translation>未送信（実行を中断したため）</translation>
     </message>
     <message>
         <source>not sent: a transfer before it failed</source>
-        <translation>未送信: 先の送信が失敗したため</translation>
+        <translation>未送信（前の送信が失敗したため）</translation>
     </message>
     <message>
         <source>: --log %1: cannot be written: %2</source>
@@ -189,11 +189,11 @@
     </message>
     <message>
         <source>the last terminal failed: waiting before the next one</source>
-        <translation>前の端末で失敗したため、次の端末まで間をおいています</translation>
+        <translation>前の端末への送信が失敗したため、次の端末まで間を置いています</translation>
     </message>
     <message>
         <source>nothing to send: looking again</source>
-        <translation>送信するファイルがないため、しばらくしてから見直します</translation>
+        <translation>送信するファイルがないため、数秒ごとに見直しています</translation>
     </message>
 </context>
 <context>
@@ -260,12 +260,12 @@ Details: man korima-send
         <translation>使い方: korima-send [オプション] ファイル...
         korima-send --check-hosts FILE
         korima-send --history LOG [--since YYYY-MM-DD] [--json]
-各ファイルを、クレードルに置いた端末へ、KORIMA の「通信ｽﾀｰﾄ」と同じ手順で
-送信する。端末が応答するまで「MASTER」、1行を1パケットで、最後に「END」。
-ファイルにはフォルダーも指定できる。その中の *.csv と *.txt を、ウィンドウ版
-の一覧と同じ順に送る。
-ファイルは指定した順に送り、クレードルごとに、最初の失敗でそのクレードルの
-送信を終える。複数のクレードルへは同時に送信する。
+各ファイルを、KORIMA の「通信ｽﾀｰﾄ」と同じ手順で、クレードルに置いた端末へ
+送信する。端末が応答するまで「MASTER」を送り、1行を1パケットで送って、
+最後に「END」を送る。ファイルにはフォルダーも指定でき、その中の *.csv と
+*.txt を、ウィンドウ版の一覧と同じ順に送る。ファイルは指定した順に送り、
+クレードルごとに、最初の失敗でそのクレードルの送信を終える。複数の
+クレードルへは同時に送信する。
 
 設定は、このプログラムと同じ場所にある KORIMA（ウィンドウ版）の設定ファイル
 から読む。オプションは、その回に限り設定ファイルより優先する。
@@ -287,7 +287,7 @@ Details: man korima-send
                          （既定 0: 打ち切らない）
   --repeat[=N]           端末ごとの送信が終わると、クレードルに置かれる次の
                          端末を待つ。全部で N 台（既定: シグナルまで）
-  --keep-going           --repeat と併用。失敗した端末は記録だけして、
+  --keep-going           --repeat と組み合わせる。失敗した端末は記録して、
                          クレードルは次の端末を待つ
   --progress=MODE        auto（既定。ターミナル画面ではバー、それ以外は行）、
                          bar、lines、none
@@ -295,9 +295,10 @@ Details: man korima-send
   --json                 クレードルとファイルごとに、終わった時点で JSON
                          オブジェクトを1つ標準出力に書く
   --log FILE             同じ JSON オブジェクトを FILE に1行ずつ追記する
-  --check-hosts FILE     ホストファイルを確かめるだけで、何も送信しない
-  --history LOG          ログから、日とクレードルごとの端末とファイルを示す
-  --since YYYY-MM-DD     --history と併用。その日以降に限る
+  --check-hosts FILE     --hosts の FILE を確かめるだけで、何も送信しない
+  --history LOG          ログを日とクレードルごとに集計し、完了と失敗の
+                         端末の台数と、受け取ったファイルを表示する
+  --since YYYY-MM-DD     --history と組み合わせる。その日以降に限る
   -h, --help             この説明を表示する
   --version              バージョンを表示する
 

@@ -48,7 +48,7 @@ my (@lines, %seen, $name);
 while (<>) {
   $name = /^\.SH\s+"?(名前|NAME)"?\s*$/ if /^\.SH/;
   # Requests that print headers, comments, the NAME section and examples stay as they are.
-  my $example = /^\.nf/ .. /^\.fi/;
+  my $example = /^\.(nf|EX)\b/ .. /^\.(fi|EE)\b/;
   push @lines, $name || $example || /^(\.(TH|SH|SS|\\")|'\\")/ ? $_ : breaks($_);
   $seen{$_}++ for grep { ord > 127 } split //, /^(\.\\"|'\\")/ ? '' : $_;
 }
