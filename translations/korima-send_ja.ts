@@ -131,21 +131,9 @@
         <source>: --history %1: cannot be read</source>
         <translation>: --history %1 を読めません</translation>
     </message>
-    <message numerus="yes">
-        <source>%n terminal(s)</source>
-        <translation>
-            <numerusform>端末 %n 台</numerusform>
-        </translation>
-    </message>
     <message>
         <source>complete %1  failed %2</source>
         <translation>完了 %1  失敗 %2</translation>
-    </message>
-    <message numerus="yes">
-        <source>%1: %n cradle(s)</source>
-        <translation>
-            <numerusform>%1: クレードル %n 台</numerusform>
-        </translation>
     </message>
     <message>
         <source>: bad value for --host: &quot;%1&quot; (HOST or HOST:PORT)</source>
@@ -194,6 +182,14 @@
     <message>
         <source>nothing to send: looking again</source>
         <translation>送信するファイルがないため、数秒ごとに見直しています</translation>
+    </message>
+    <message>
+        <source>terminals %1</source>
+        <translation>端末 %1 台</translation>
+    </message>
+    <message>
+        <source>: cradles: %1</source>
+        <translation>: クレードル %1 台</translation>
     </message>
 </context>
 <context>

@@ -66,12 +66,11 @@ ParsedArguments ParseArguments(const QStringList& arguments) {
   o.files = p.positionalArguments();
   o.quiet = p.isSet(quiet);
   o.json = p.isSet(json);
-  if (!o.checkHosts.isEmpty() || !o.history.isEmpty()) {
-    if (!o.files.isEmpty()) return usage(Text::tr("no FILE goes with --check-hosts or --history"));
-    parsed.options = o;
-    return parsed;
-  }
-  if (o.files.isEmpty()) return usage(Text::tr("no FILE given"));
+  // --check-hosts checks the other options as a run would read them: a
+  // service's options are checked with its hosts file.
+  const bool noFiles = !o.checkHosts.isEmpty() || !o.history.isEmpty();
+  if (noFiles && !o.files.isEmpty()) return usage(Text::tr("no FILE goes with --check-hosts or --history"));
+  if (!noFiles && o.files.isEmpty()) return usage(Text::tr("no FILE given"));
   for (const QString& f : o.files)
     if (f.isEmpty()) return usage(Text::tr("an empty FILE name"));
   for (const QString& h : p.values(host)) {

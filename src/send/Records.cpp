@@ -103,7 +103,7 @@ int PrintHistory(const QString& path, std::optional<QDate> since, bool json, QIO
       for (auto f = files.cbegin(); f != files.cend(); ++f) {
         filesJson.append(QJsonObject{{"file", f.key().first}, {"sha256", f.key().second}, {"terminals", f.value()}});
         filesText += QStringLiteral("    %1  %2  ").arg(f.key().first, f.key().second.left(8)) +
-                     Text::tr("%n terminal(s)", nullptr, f.value()) + u'\n';
+                     Text::tr("terminals %1").arg(f.value()) + u'\n';
       }
       cradles.append(QJsonObject{{"host", cradle.key()}, {"complete", complete}, {"failed", failedJson}, {"files", filesJson}});
       table += QStringLiteral("%1  %2  ").arg(day.key(), cradle.key()) + Text::tr("complete %1  failed %2").arg(complete).arg(failedCount) +

@@ -88,15 +88,13 @@ std::optional<int> Sender::Start() {
   if (!parsed.error.isEmpty()) return Say(parsed.error), kExitUsage;
   if (!parsed.options) return out_.write(parsed.print.toUtf8()), kExitComplete;
   options_ = *parsed.options;
-  if (!options_.checkHosts.isEmpty()) {
-    QStringList hosts;
-    if (const QString why = ReadHostsFile(options_.checkHosts, hosts); !why.isEmpty())
-      return Say(kProgram + QStringLiteral(": ") + why), kExitUsage;
-    if (!options_.quiet) Say(Text::tr("%1: %n cradle(s)", nullptr, int(hosts.size())).arg(options_.checkHosts));
+  if (!options_.history.isEmpty()) return PrintHistory(options_.history, options_.since, options_.json, out_, err_);
+  if (!options_.checkHosts.isEmpty()) options_.hostsFile = options_.checkHosts;
+  if (auto code = ReadCradles()) return code;
+  if (!options_.checkHosts.isEmpty()) {  // the cradles as a run would take them: nothing is sent
+    if (!options_.quiet) Say(options_.checkHosts + Text::tr(": cradles: %1").arg(cradles_.size()));
     return kExitComplete;
   }
-  if (!options_.history.isEmpty()) return PrintHistory(options_.history, options_.since, options_.json, out_, err_);
-  if (auto code = ReadCradles()) return code;
 
   run_ = Timestamp(QDateTime::currentDateTime());
   for (const QString& f : options_.files) perTurn_ |= QFileInfo(f).isDir();
@@ -179,7 +177,7 @@ std::optional<int> Sender::ReadCradles() {
   if (!options_.hostsFile.isEmpty())
     if (const QString why = ReadHostsFile(options_.hostsFile, hosts); !why.isEmpty())
       return Say(kProgram + QStringLiteral(": ") + why + Text::tr(" (see korima-send --help)")), kExitUsage;
-  if (hosts.isEmpty()) {
+  if (hosts.isEmpty() && options_.checkHosts.isEmpty()) {
     const QString setting = file.RemoteHost.trimmed();
     if (setting.isEmpty())
       return Say(kProgram + Text::tr(": no remote host: give --host, or set it in KORIMA's 設定 (%1)").arg(path)), kExitUsage;
@@ -416,7 +414,9 @@ void Sender::OnEnded(Cradle& c, const link::DownloadResult& r) {
   }
   if (c.exitCode == kExitComplete) c.exitCode = ExitCodeOf(r.outcome);
   NotSent(c, Text::tr("not sent: a transfer before it failed"));
-  if (!options_.keepGoing) return Done(c);  // this cradle's run ends; the others go on
+  // This cradle's run ends, the others go on; with --keep-going only a
+  // socket error ends it: the next terminal would meet the same settings.
+  if (!options_.keepGoing || r.outcome == Outcome::SocketError) return Done(c);
   // The failure is in the records; the cradle waits for the next terminal.
   ++c.failures;
   const qint64 pause = std::min(kLongestPauseTicks, kFirstPauseTicks << std::min(c.failures - 1, 10));

@@ -115,6 +115,8 @@ class TestSend : public QObject {
     QTest::newRow("port in use") << "inuse" << ok << 4 << "socket_error"
                                  << QString::number(EADDRINUSE) + " UDP設定に問題がないか確認してください。 " +
                                         platform::OsErrorText(EADDRINUSE) + " " + link::wording::PortInUse(6000);
+    QTest::newRow("port in use, --keep-going: no retry") << "inuse --repeat --keep-going" << ok << 4 << "socket_error"
+                                                         << link::wording::PortInUse(6000);
     QTest::newRow("empty file") << "empty" << ok << 3 << "file_error" << "61:No data available";
     QTest::newRow("missing file") << "missing" << ok << 3 << "file_error" << "2:No such file or directory";
     QTest::newRow("a FIFO") << "fifo" << ok << 3 << "file_error" << "22:Invalid argument";
@@ -128,11 +130,11 @@ class TestSend : public QObject {
     Shop shop;
     sim::Terminal& cradle = shop.Cradle(1, sim);
     int e = 0;
-    auto held = fault == "inuse" ? shop.net.Bind(6000, e) : nullptr;
+    auto held = fault.startsWith("inuse") ? shop.net.Bind(6000, e) : nullptr;
     QString file = shop.File("f.csv", fault == "empty" ? "" : "abc\r\ndef\r\nghi\r\n");
     if (fault == "missing") file = shop.dir.filePath("missing.csv");
     if (fault == "fifo") QCOMPARE(::mkfifo(qPrintable(file = shop.dir.filePath("fifo.csv")), 0600), 0);
-    const Run r = shop.Send({"--host", "127.0.0.2", "--json", "--connect-timeout", "3", file});
+    const Run r = shop.Send(QStringList{"--host", "127.0.0.2", "--json", "--connect-timeout", "3", file} + fault.split(' ').mid(1));
     QCOMPARE(r.code, code);
     QCOMPARE(r.Records().size(), 1);
     const QJsonObject rec = r.Records()[0];
@@ -248,8 +250,12 @@ class TestSend : public QObject {
     QTest::newRow("one cradle, two spellings") << QStringList{"--host", "127.0.0.2", "--host", "127.000.000.002", "x"}
                                                << none << 2 << "127.0.0.2 and 127.000.000.002 are the same cradle";
     QTest::newRow("hosts: CR line ends") << QStringList{"--check-hosts", "@"} << QByteArray("127.0.0.2\r127.0.0.3:7\r")
-                                         << 0 << "2 cradle";
+                                         << 0 << "cradles: 2";
     QTest::newRow("hosts: UTF-16") << QStringList{"--check-hosts", "@"} << QByteArray("\xFF\xFE" "1\0" "2\0", 6) << 2 << ":1: UTF-16";
+    QTest::newRow("hosts checked with the options") << QStringList{"--port", "0", "--check-hosts", "@"}
+                                                    << QByteArray("127.0.0.2\n") << 2 << "--port";
+    QTest::newRow("hosts: one cradle, two spellings") << QStringList{"--check-hosts", "@"}
+                                                      << QByteArray("127.0.0.2\n127.000.000.002\n") << 2 << "same cradle";
     QTest::newRow("hosts: NUL") << QStringList{"--check-hosts", "@"} << QByteArray("127.0.0.2\n127.0.0.3\0\n", 21) << 2 << ":2: a NUL";
     QTest::newRow("hosts: signed port") << QStringList{"--hosts", "@", "x"} << QByteArray("# front\n\n127.0.0.2:+6001\n") << 2 << ":3:";
     QTest::newRow("hosts: blank in port") << QStringList{"--hosts", "@", "x"} << QByteArray("127.0.0.2: 6001\n") << 2 << ":1:";
@@ -512,7 +518,7 @@ class TestSend : public QObject {
     Run r = shop.Send({"--history", path, "--since", "2026-12-08"});
     QCOMPARE(r.code, 0);
     QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("2026-12-08  192.0.2.11  complete 2  failed 1 (no_reply 1)\n"
-                                                      "    items.csv  cccc2222  2 terminal(s)\n"));
+                                                      "    items.csv  cccc2222  terminals 2\n"));
     r = shop.Send({"--history", path, "--json"});
     const QJsonArray days = QJsonDocument::fromJson(r.out).object()["days"].toArray();
     QCOMPARE(days.size(), 2);
