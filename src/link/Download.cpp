@@ -49,13 +49,7 @@ struct Download::Until {
   std::function<bool()> ready;
   qint64 deadlineNs = kNever;
   bool await_ready() const { return d->stopping_ || ready() || d->services_.clock->Passed(deadlineNs); }
-  void await_suspend(std::coroutine_handle<> h) {
-    Download* self = d;
-    const qint64 deadline = deadlineNs;
-    self->Park(h, [self, test = std::move(ready), deadline] {
-      return self->stopping_ || test() || self->services_.clock->Passed(deadline);
-    }, deadline);
-  }
+  void await_suspend(std::coroutine_handle<> h) { d->Park(h, std::move(ready), deadlineNs); }
   void await_resume() const {
     if (d->stopping_) throw Stopped{};
   }
@@ -81,8 +75,7 @@ bool Download::Start(const DownloadOptions& options) {
   options_ = options;
   result_ = {};
   result_.filePath = options.filePath;
-  stopping_ = false;
-  ending_ = false;
+  stopping_ = ending_ = awaitingReadPass_ = false;
   task_ = Run();
   task_.Start();
   return true;
@@ -325,7 +318,11 @@ void Download::Listen() {
   const ReplyKey key{remote_, remotePort_, IsBroadcast(remote_)};
   const QString name = options_.remoteHost.trimmed() + u':' + QString::number(remotePort_);
   QString holder;
-  listener_ = endpoint_->Listen(key, name, [this](const QByteArray& d) { Deliver(d); }, [this] { Wake(); }, &holder);
+  // A reader's pass concerns only a download that waits for one (Yield): with
+  // many cradles, waking all of them for every reply would cost more than the
+  // transfers.
+  listener_ = endpoint_->Listen(key, name, [this](const QByteArray& d) { Deliver(d); },
+                                [this] { if (awaitingReadPass_) Wake(); }, &holder);
   if (!listener_)
     FailSocket(SocketStep::SameCradle, EADDRINUSE,
                wording::SameCradle(name, QHostAddress(remote_).toString() + u':' + QString::number(remotePort_), holder));
@@ -350,13 +347,15 @@ void Download::WrapUp() {
 
 // ---- waits ------------------------------------------------------------------------
 
-// One pass of the event loop. Datagrams the socket already holds count as
-// arrived before this point: if there are any, the reader runs first.
+// Datagrams the socket already holds count as arrived before this point: if
+// there are any, the reader runs first. (The download always runs from an
+// event of its own, so the window's events have had their turn already.)
 Task<> Download::Yield() {
-  co_await NextPass{this};
   if (endpoint_ && endpoint_->HasPendingDatagrams()) {
     const quint64 seen = endpoint_->ReadPasses();
+    awaitingReadPass_ = true;
     co_await Until{this, [this, seen] { return !endpoint_ || endpoint_->ReadPasses() != seen; }};
+    awaitingReadPass_ = false;
   }
 }
 
@@ -401,15 +400,19 @@ void Download::Deliver(const QByteArray& datagram) {
 void Download::Park(std::coroutine_handle<> h, std::function<bool()> ready, qint64 deadlineNs) {
   parked_ = h;
   ready_ = std::move(ready);
-  if (deadlineNs != kNever) alarm_ = services_.clock->CallAt(deadlineNs, [this] { Wake(); });
+  deadline_ = deadlineNs;
+  // The clock calls from an event of its own, where nothing else is under way:
+  // a wait that ends by time resumes at once, without another event.
+  if (deadlineNs != kNever) alarm_ = services_.clock->CallAt(deadlineNs, [this] { alarm_ = 0, ResumeParked(); });
 }
 
 void Download::CancelAlarm() {
   if (alarm_) services_.clock->Cancel(std::exchange(alarm_, 0));
 }
 
-// Resumes from a fresh event-loop call, never from inside a socket, timer or
-// button handler, so handlers don't run inside each other. Extra wakes do nothing.
+// Resumes from a fresh event-loop call, never from inside a socket reader or
+// a caller's handler (a button, a stop), so handlers don't run inside each
+// other. Extra wakes do nothing.
 void Download::Wake() {
   if (!parked_ || resumePosted_) return;
   resumePosted_ = true;
@@ -418,7 +421,7 @@ void Download::Wake() {
 
 void Download::ResumeParked() {
   resumePosted_ = false;
-  if (!parked_ || !ready_()) return;
+  if (!parked_ || !(stopping_ || services_.clock->Passed(deadline_) || ready_())) return;
   CancelAlarm();
   auto h = std::exchange(parked_, {});
   ready_ = nullptr;

@@ -108,12 +108,14 @@ class Download : public QObject {
   qint64 connectDeadline_ = kNever;  // the connect time-out, from the start of connecting
   LineConversion conversion_ = LineConversion::None;  // as chosen, or as judged
   QByteArray reply_;  // the last reply word since the last send; empty: none
+  bool awaitingReadPass_ = false;
   bool stopping_ = false;
   bool ending_ = false;
 
   Task<> task_;
   std::coroutine_handle<> parked_;
-  std::function<bool()> ready_;
+  std::function<bool()> ready_;  // with the deadline and a stop, what ends the wait
+  qint64 deadline_ = kNever;
   quint64 alarm_ = 0;
   bool resumePosted_ = false;
 };

@@ -59,7 +59,7 @@ void Endpoint::Read() {
   // Bounded, so that a flood can't keep the window from its other events;
   // what is left raises the next notification.
   Datagram d;
-  for (int n = 0; n < 512 && socket_->HasPending() && socket_->Receive(d); ++n)
+  for (int n = 0; n < 512 && socket_->Receive(d); ++n)
     // A stray reply from another host must not acknowledge a line the terminal never got.
     if (const Entry* to = Route(d.from, d.fromPort)) to->deliver(d.data);
   ++readPasses_;

@@ -14,11 +14,15 @@ QByteArray CalcCheckSum(const QByteArray& bytes) {
 QByteArray FramePacket(const QByteArray& data, qint16 sep) {
   // A Sep above 0xFF is a double-byte character: lead byte, then trail byte.
   const auto code = static_cast<quint16>(sep);
-  QByteArray framed("^");
+  QByteArray framed;
+  framed.reserve(data.size() + 6);
+  framed += '^';
   if (code > 0xFF) framed += char(code >> 8);
   framed += char(code & 0xFF);
-  framed += data + '*';
-  return framed + CalcCheckSum(framed);
+  framed += data;
+  framed += '*';
+  framed += CalcCheckSum(framed);
+  return framed;
 }
 
 bool ParsePacket(const QByteArray& d, char& sep, QByteArray& data) {

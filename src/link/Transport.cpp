@@ -2,7 +2,6 @@
 
 #include "platform/Net.h"
 
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <cerrno>
 
@@ -36,11 +35,14 @@ class UdpSocket : public DatagramSocket {
   }
   bool HasPending() override { return socket_.state() == QAbstractSocket::BoundState && socket_.hasPendingDatagrams(); }
   bool Receive(Datagram& d) override {
-    const QNetworkDatagram got = socket_.receiveDatagram();
-    if (!got.isValid()) return false;
-    d.data = got.data();
-    d.from = got.senderAddress().toIPv4Address();
-    d.fromPort = quint16(got.senderPort());
+    const qint64 size = socket_.pendingDatagramSize();
+    if (size < 0) return false;
+    d.data.resize(size);
+    QHostAddress from;
+    const qint64 got = socket_.readDatagram(d.data.data(), size, &from, &d.fromPort);
+    if (got < 0) return false;
+    d.data.truncate(got);
+    d.from = from.toIPv4Address();
     return true;
   }
 

@@ -18,7 +18,8 @@ bool SplitHost(const QString& text, QString& host, QString& port) {
   const qsizetype colon = t.lastIndexOf(u':');
   host = colon < 0 ? t : t.left(colon);
   port = colon < 0 ? QString() : t.mid(colon + 1);
-  if (host.isEmpty() || host.contains(QRegularExpression(QStringLiteral("[\\s:]")))) return false;
+  static const QRegularExpression blankOrColon(QStringLiteral("[\\s:]"));
+  if (host.isEmpty() || host.contains(blankOrColon)) return false;
   return colon < 0 || platform::ParseDigits(port, 1, 65535).has_value();
 }
 

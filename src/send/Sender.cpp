@@ -496,6 +496,7 @@ void Sender::Interrupt() {
 }
 
 void Sender::Log(const Cradle* c, Record record) {
+  if (!options_.json && options_.logFile.isEmpty()) return;
   record.host = c ? c->label : QString();
   record.terminal = c && options_.repeat ? c->terminal : 0;
   record.run = run_;
