@@ -316,7 +316,7 @@ class TestWindows : public QObject {
     QVERIFY(w.Form().Progbar->isVisible());
     QVERIFY(RunUntil(d.clock, [&] { return ended.size() == 1; }));
     QCOMPARE(d.IdleSigns(), kIdle);
-    QVERIFY(!w.Form().Progbar->isVisible());
+    QVERIFY(!w.Form().Progbar->isVisible() && !QGuiApplication::overrideCursor());
     QCOMPARE(cradle.Lines(), Lines{"x"});
     QCOMPARE(w.Form().lblStatus->text(), "6ﾊﾞｲﾄ中 1ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ済み\n6ﾊﾞｲﾄ中 6ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了");
 
@@ -332,8 +332,11 @@ class TestWindows : public QObject {
     QCOMPARE(ReadAll(d.ini), '"' + platform::ToCp932(d.work) + "\",\"6000\",\"127.0.0.2\",\"6002\",1,0\r\n");
     QVERIFY(RunUntil(d.clock, [&] { return ended.size() == 2; }));
 
+    d.File("b.csv", QByteArray(98, 'x').append("\r\n").repeated(21000));  // checked a piece at a time
     w.Form().cmdComm_0->click();  // to a port where nobody answers
+    QVERIFY(QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
     QVERIFY(RunUntil(d.clock, [&] { return w.Download().Result().masters > 2; }));
+    QVERIFY(!QGuiApplication::overrideCursor());  // the file checked, the wait is the terminal's
     QVERIFY(!w.close());
     QVERIFY(w.isVisible());
     QCOMPARE(d.IdleSigns(), kIdle);
@@ -380,6 +383,7 @@ class TestWindows : public QObject {
     QCOMPARE(w.StatusText().split("\r\n").last(), c.status.replace("%1", QDir::toNativeSeparators(file)));
     QCOMPARE(d.rec.beeps, c.beeps);
     QCOMPARE(d.IdleSigns(), kIdle);
+    QVERIFY(!QGuiApplication::overrideCursor());  // the wait cursor gone, whatever happened
   }
 
   void windows_data() {
