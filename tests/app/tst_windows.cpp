@@ -454,7 +454,7 @@ class TestWindows : public QObject {
     s->Picker()->Form().Dir1->SetPath(d_->other);
     s->Picker()->cmdOK_Click(0);
     QCOMPARE(s->FolderCaption(), d_->other);
-    QVERIFY(QFile::remove(d_->ini));  // OK writes it again, whatever changed
+    QVERIFY(QFile::remove(d_->ini));
     QPointer<frmSetting> alive(s);
     if (way == "ok") f.cmdOK_0->click();
     else if (way == "cancel") f.cmdOK_1->click();
@@ -469,6 +469,17 @@ class TestWindows : public QObject {
                           OpenSettings()->FolderCaption()}),
              (QStringList{saved ? "" : "6000", folder, folder, folder}));
     QVERIFY(!(Main().windowState() & Qt::WindowMinimized));  // the size takes effect at the next start
+  }
+
+  // OK with nothing changed writes the file all the same and reads the list again.
+  void okWithoutChange() {
+    d_->Show();
+    d_->File("late.csv", "z\r\n");
+    const QByteArray before = ReadAll(d_->ini);
+    QVERIFY(QFile::remove(d_->ini));
+    OpenSettings()->cmdOK_Click(0);
+    QCOMPARE(ReadAll(d_->ini), before);
+    QCOMPARE(Main().Form().File1->count(), 1);  // read before the folder's watcher could tell
   }
 
   // The picker opens the dialog's folder, or silently the current one; it
