@@ -1,35 +1,29 @@
 #!/usr/bin/env python3
-"""Asks an X window to close as a window manager's close box would: WM_DELETE_WINDOW."""
-import ctypes
+"""Asks an X window to close as a window manager's close box does: WM_DELETE_WINDOW."""
+import ctypes as c
 import sys
 
-x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x11.XInternAtom.restype = ctypes.c_ulong
-x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-x11.XFlush.argtypes = [ctypes.c_void_p]
-x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+x11 = c.cdll.LoadLibrary("libX11.so.6")
+x11.XOpenDisplay.restype = c.c_void_p
+x11.XInternAtom.restype = c.c_ulong
+x11.XInternAtom.argtypes = [c.c_void_p, c.c_char_p, c.c_int]
+x11.XSendEvent.argtypes = [c.c_void_p, c.c_ulong, c.c_int, c.c_long, c.c_void_p]
 
 
-class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+class ClientMessage(c.Structure):  # padded to the size of an XEvent
+    _fields_ = [("type", c.c_int), ("serial", c.c_ulong), ("send_event", c.c_int), ("display", c.c_void_p),
+                ("window", c.c_ulong), ("message_type", c.c_ulong), ("format", c.c_int), ("data", c.c_long * 5),
+                ("pad", c.c_long * 12)]
 
 
-display = x11.XOpenDisplay(None)
-if not display:
-    sys.exit("cannot open display")
-window = int(sys.argv[1])
-ev = ClientMessage()
-ev.type = 33  # ClientMessage
-ev.window = window
-ev.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-ev.format = 32
-ev.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-ev.data[1] = 0  # CurrentTime
-x11.XSendEvent(display, window, 0, 0, ctypes.byref(ev))
-x11.XFlush(display)
-x11.XCloseDisplay(display)
+display = x11.XOpenDisplay(None) or sys.exit("cannot open display")
+
+
+def atom(name):
+    return x11.XInternAtom(display, name, 0)
+
+
+ev = ClientMessage(type=33, window=int(sys.argv[1]), message_type=atom(b"WM_PROTOCOLS"), format=32)  # 33: ClientMessage
+ev.data[0] = atom(b"WM_DELETE_WINDOW")  # then CurrentTime, 0
+x11.XSendEvent(display, ev.window, 0, 0, c.byref(ev))
+x11.XCloseDisplay(c.c_void_p(display))
