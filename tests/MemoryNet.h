@@ -24,7 +24,7 @@ class MemoryNet : public korima::link::Transport {
     qint64 delayTicks = 0, jitterTicks = 0;  // jitter reorders
     std::function<int(quint32 to, quint16 port)> refuse;  // an errno, or 0
   };
-  explicit MemoryNet(platform::TickClock& clock) : clock_(clock), pool(*this) {}
+  explicit MemoryNet(platform::TickClock& clock) : pool(*this), clock_(clock) {}
   ~MemoryNet() override {
     for (Socket* s : sockets_) s->net_ = nullptr;
   }

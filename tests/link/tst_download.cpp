@@ -59,27 +59,15 @@ struct Rig {
 class TestDownload : public QObject {
   Q_OBJECT
  private slots:
-  void checkSum_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QByteArray>("sum");
-    QTest::newRow("empty data frame") << QByteArray("^0*") << QByteArray("B8");
-    QTest::newRow("A,1 frame") << QByteArray("^0A,1*") << QByteArray("56");
-    QTest::newRow("double-byte character") << QByteArray("^1\x82\xA0*") << QByteArray("DB");
-    QTest::newRow("multiple of 256") << QByteArray("\x80\x80") << QByteArray("00");
-    QTest::newRow("leading zero") << QByteArray("\xFF\x06") << QByteArray("05");
-  }
-  void checkSum() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QByteArray, sum);
-    QCOMPARE(link::CalcCheckSum(bytes), sum);
-  }
-
   // Framed by the PC and read back by the terminal's side; anything else is no frame.
   void frames_data() {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("sep");
     QTest::addColumn<QByteArray>("datagram");
     QTest::newRow("empty line") << QByteArray() << int('0') << QByteArray("^0*B8\r");
+    QTest::newRow("double-byte character") << QByteArray("\x82\xA0") << int('1') << QByteArray("^1\x82\xA0*DB\r");
+    QTest::newRow("sum a multiple of 256") << QByteArray("H") << int('0') << QByteArray("^0H*00\r");
+    QTest::newRow("sum below 16: leading zero") << QByteArray("M") << int('0') << QByteArray("^0M*05\r");
     QTest::newRow("marks inside data are sent unchanged") << QByteArray("^*\r") << int('1') << QByteArray("^1^*\r*4E\r");
     QTest::newRow("a double-byte Sep: lead, then trail byte") << QByteArray("x") << 0x8260 << QByteArray("^\x82\x60x*E2\r");
     QTest::newRow("checksum off by one") << QByteArray() << -1 << QByteArray("^0A,1*57\r");
@@ -96,21 +84,6 @@ class TestDownload : public QObject {
     QByteArray parsed;
     QCOMPARE(link::ParsePacket(datagram, parsedSep, parsed), sep >= '0' && sep <= '9');
     QCOMPARE(parsed, sep <= '9' ? data : QByteArray());
-  }
-
-  // A reply is one of four words and its CR, nothing else.
-  void replyWords_data() {
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::addColumn<QByteArray>("word");
-    for (const char* w : {"ACK", "NAK", "BEL", "FUL"}) QTest::newRow(w) << QByteArray(w) + '\r' << QByteArray(w);
-    for (const QByteArray& odd : {QByteArray("ACK"), QByteArray("ACK\r\n"), QByteArray("ACK\n"), QByteArray("ACK\0", 4),
-                                  QByteArray("ack\r"), QByteArray("ACX\r"), QByteArray(), QByteArray(65507, 'A')})
-      QTest::newRow(odd.left(8).toHex()) << odd << QByteArray();
-  }
-  void replyWords() {
-    QFETCH(QByteArray, datagram);
-    QFETCH(QByteArray, word);
-    QCOMPARE(link::ReplyWord(datagram), word);
   }
 
   // What goes on the wire and what is counted, for files and settings of each shape.
@@ -219,7 +192,8 @@ class TestDownload : public QObject {
     QTest::addColumn<bool>("atMaster");
     for (const QByteArray& odd : {QByteArray("ACK"), QByteArray("NAK"), QByteArray("BEL"), QByteArray("FUL"),
                                   QByteArray("ACK\r\n"), QByteArray("ACK\r\0", 5), QByteArray("ACK\0\r", 5),
-                                  QByteArray("\x8f\xa4\x95\x69\r"), QByteArray("ack\r"), QByteArray("")})
+                                  QByteArray("ACK\n"), QByteArray("ACX\r"), QByteArray("\x8f\xa4\x95\x69\r"),
+                                  QByteArray("ack\r"), QByteArray(""), QByteArray(65507, 'A')})
       for (bool atMaster : {true, false}) QTest::newRow(qPrintable(odd.toHex() + (atMaster ? " at MASTER" : " at a line"))) << odd << atMaster;
     QTest::newRow("NAK at once for every MASTER") << QByteArray("NAK\r") << true;
   }
