@@ -79,7 +79,6 @@ class MemoryNet : public korima::link::Transport {
     int Send(const QByteArray& data, quint32 ipv4, quint16 port) override {
       return net_ ? net_->Route({data, address_ ? address_ : Ip("127.0.0.1"), port_}, ipv4, port) : ENETDOWN;
     }
-    bool HasPending() override { return !inbox_.isEmpty(); }
     bool Receive(Datagram& d) override { return !inbox_.isEmpty() && (d = inbox_.takeFirst(), true); }
     MemoryNet* net_;
     quint32 address_;

@@ -12,7 +12,6 @@
 
 #include <QCryptographicHash>
 #include <QHostAddress>
-#include <QMetaObject>
 #include <QNetworkInterface>
 #include <algorithm>
 #include <cerrno>
@@ -75,7 +74,7 @@ bool Download::Start(const DownloadOptions& options) {
   options_ = options;
   result_ = {};
   result_.filePath = options.filePath;
-  stopping_ = ending_ = awaitingReadPass_ = false;
+  stopping_ = ending_ = false;
   task_ = Run();
   task_.Start();
   return true;
@@ -318,11 +317,7 @@ void Download::Listen() {
   const ReplyKey key{remote_, remotePort_, IsBroadcast(remote_)};
   const QString name = options_.remoteHost.trimmed() + u':' + QString::number(remotePort_);
   QString holder;
-  // A reader's pass concerns only a download that waits for one (Yield): with
-  // many cradles, waking all of them for every reply would cost more than the
-  // transfers.
-  listener_ = endpoint_->Listen(key, name, [this](const QByteArray& d) { Deliver(d); },
-                                [this] { if (awaitingReadPass_) Wake(); }, &holder);
+  listener_ = endpoint_->Listen(key, name, [this](const QByteArray& d) { Deliver(d); }, &holder);
   if (!listener_)
     FailSocket(SocketStep::SameCradle, EADDRINUSE,
                wording::SameCradle(name, QHostAddress(remote_).toString() + u':' + QString::number(remotePort_), holder));
@@ -347,18 +342,6 @@ void Download::WrapUp() {
 
 // ---- waits ------------------------------------------------------------------------
 
-// Datagrams the socket already holds count as arrived before this point: if
-// there are any, the reader runs first. (The download always runs from an
-// event of its own, so the window's events have had their turn already.)
-Task<> Download::Yield() {
-  if (endpoint_ && endpoint_->HasPendingDatagrams()) {
-    const quint64 seen = endpoint_->ReadPasses();
-    awaitingReadPass_ = true;
-    co_await Until{this, [this, seen] { return !endpoint_ || endpoint_->ReadPasses() != seen; }};
-    awaitingReadPass_ = false;
-  }
-}
-
 // Sends one datagram and waits for its reply: up to `waits` reply waits while
 // nothing arrives, never past `limitNs`; with `ackOnly` each wait runs its
 // full length unless the reply is "ACK". This is the one place that clears
@@ -366,7 +349,9 @@ Task<> Download::Yield() {
 // been read, so that a late reply to an earlier datagram can't answer this one.
 Task<QByteArray> Download::Exchange(const QByteArray& datagram, qint64* sent, int waits, bool ackOnly,
                                     qint64 limitNs) {
-  co_await Yield();
+  // Datagrams the socket already holds count as arrived before this send.
+  // Read here, they go to their downloads as the reader would hand them.
+  endpoint_->Read();
   reply_.clear();
   if (sent) ++*sent;
   Send(datagram);
@@ -408,19 +393,19 @@ void Download::Park(std::coroutine_handle<> h, std::function<bool()> ready, qint
 
 void Download::CancelAlarm() {
   if (alarm_) services_.clock->Cancel(std::exchange(alarm_, 0));
+  if (wake_) services_.clock->Cancel(std::exchange(wake_, 0));
 }
 
-// Resumes from a fresh event-loop call, never from inside a socket reader or
+// Resumes from the clock's next event, never from inside a socket reader or
 // a caller's handler (a button, a stop), so handlers don't run inside each
-// other. Extra wakes do nothing.
+// other. Every download woken by one pass of the reader resumes in that one
+// event. Extra wakes do nothing.
 void Download::Wake() {
-  if (!parked_ || resumePosted_) return;
-  resumePosted_ = true;
-  QMetaObject::invokeMethod(this, &Download::ResumeParked, Qt::QueuedConnection);
+  if (!parked_ || wake_) return;
+  wake_ = services_.clock->CallAt(services_.clock->NowNs(), [this] { wake_ = 0, ResumeParked(); });
 }
 
 void Download::ResumeParked() {
-  resumePosted_ = false;
   if (!parked_ || !(stopping_ || services_.clock->Passed(deadline_) || ready_())) return;
   CancelAlarm();
   auto h = std::exchange(parked_, {});

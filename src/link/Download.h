@@ -76,7 +76,6 @@ class Download : public QObject {
   Task<> SendLines();
   Task<> Finish();
   Task<> Resolve();
-  Task<> Yield();
   Task<QByteArray> Exchange(const QByteArray& datagram, qint64* sent, int waits, bool ackOnly = false,
                             qint64 limitNs = kNever);
   Task<> Pause(qint64 ticks);
@@ -108,7 +107,6 @@ class Download : public QObject {
   qint64 connectDeadline_ = kNever;  // the connect time-out, from the start of connecting
   LineConversion conversion_ = LineConversion::None;  // as chosen, or as judged
   QByteArray reply_;  // the last reply word since the last send; empty: none
-  bool awaitingReadPass_ = false;
   bool stopping_ = false;
   bool ending_ = false;
 
@@ -116,8 +114,8 @@ class Download : public QObject {
   std::coroutine_handle<> parked_;
   std::function<bool()> ready_;  // with the deadline and a stop, what ends the wait
   qint64 deadline_ = kNever;
-  quint64 alarm_ = 0;
-  bool resumePosted_ = false;
+  quint64 alarm_ = 0;  // the wait's deadline
+  quint64 wake_ = 0;   // a wake, due at once
 };
 
 }  // namespace korima::link

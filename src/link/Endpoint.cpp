@@ -7,9 +7,6 @@ Endpoint::Listener::~Listener() {
 }
 
 Endpoint::Endpoint(std::unique_ptr<DatagramSocket> socket) : socket_(std::move(socket)) {
-  // The one reader of the socket. A second one (say, after each yield) can
-  // drain a datagram whose notification is already queued, after which the
-  // socket stops notifying and replies sit unread.
   connect(socket_.get(), &DatagramSocket::ReadyRead, this, &Endpoint::Read);
 }
 
@@ -19,7 +16,7 @@ Endpoint::~Endpoint() {
 
 std::unique_ptr<Endpoint::Listener> Endpoint::Listen(const ReplyKey& key, const QString& name,
                                                       std::function<void(const QByteArray&)> deliver,
-                                                      std::function<void()> readPass, QString* holder) {
+                                                      QString* holder) {
   // Two downloads to one cradle would take each other's replies: the
   // terminal's answers to one would acknowledge the other's lines.
   for (const Entry& e : entries_)
@@ -28,7 +25,7 @@ std::unique_ptr<Endpoint::Listener> Endpoint::Listen(const ReplyKey& key, const 
       return nullptr;
     }
   std::unique_ptr<Listener> listener(new Listener(*this));
-  entries_.append({listener.get(), key, name, std::move(deliver), std::move(readPass)});
+  entries_.append({listener.get(), key, name, std::move(deliver)});
   return listener;
 }
 
@@ -62,9 +59,6 @@ void Endpoint::Read() {
   for (int n = 0; n < 512 && socket_->Receive(d); ++n)
     // A stray reply from another host must not acknowledge a line the terminal never got.
     if (const Entry* to = Route(d.from, d.fromPort)) to->deliver(d.data);
-  ++readPasses_;
-  for (qsizetype i = 0; i < entries_.size(); ++i)
-    if (entries_[i].readPass) entries_[i].readPass();
 }
 
 std::shared_ptr<Endpoint> EndpointPool::Acquire(quint16 port, int& error) {

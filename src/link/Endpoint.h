@@ -45,17 +45,15 @@ class Endpoint : public QObject {
   quint16 LocalPort() const { return socket_->LocalPort(); }
   // 0, or the errno of the send.
   int Send(const QByteArray& datagram, quint32 ipv4, quint16 port) { return socket_->Send(datagram, ipv4, port); }
-  // How many times the reader has run: a download that saw datagrams waiting
-  // in the socket waits for the next pass, so that they count as arrived.
-  quint64 ReadPasses() const { return readPasses_; }
-  bool HasPendingDatagrams() { return socket_->HasPending(); }
+  // Hands what the socket holds to the listeners. It runs when the socket
+  // says a datagram has come, and before each send, so that what came before
+  // it counts as arrived before it.
+  void Read();
 
-  // Replies from `key`'s cradle go to `deliver`; `readPass` runs after each
-  // pass of the reader. Null when another registration already has that
-  // cradle: `holder` then names it.
+  // Replies from `key`'s cradle go to `deliver`. Null when another
+  // registration already has that cradle: `holder` then names it.
   std::unique_ptr<Listener> Listen(const ReplyKey& key, const QString& name,
-                                   std::function<void(const QByteArray&)> deliver, std::function<void()> readPass,
-                                   QString* holder = nullptr);
+                                   std::function<void(const QByteArray&)> deliver, QString* holder = nullptr);
 
  private:
   struct Entry {
@@ -63,15 +61,12 @@ class Endpoint : public QObject {
     ReplyKey key;
     QString name;
     std::function<void(const QByteArray&)> deliver;
-    std::function<void()> readPass;
   };
-  void Read();
   const Entry* Route(quint32 from, quint16 port) const;
   void Forget(Listener* listener);
 
   std::unique_ptr<DatagramSocket> socket_;
   QList<Entry> entries_;
-  quint64 readPasses_ = 0;
 };
 
 // The endpoints of one transport, by local port: downloads that use the same

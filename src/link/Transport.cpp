@@ -2,60 +2,56 @@
 
 #include "platform/Net.h"
 
-#include <QUdpSocket>
-#include <cerrno>
+#include <QSocketNotifier>
+#include <utility>
 
 namespace korima::link {
 namespace {
 
-int BindError(QAbstractSocket::SocketError error) {
-  switch (error) {
-    case QAbstractSocket::AddressInUseError: return EADDRINUSE;
-    case QAbstractSocket::SocketAccessError: return EACCES;
-    case QAbstractSocket::SocketAddressNotAvailableError: return EADDRNOTAVAIL;
-    case QAbstractSocket::SocketResourceError: return ENOBUFS;
-    case QAbstractSocket::UnsupportedSocketOperationError: return EOPNOTSUPP;
-    default: return EIO;
-  }
-}
-
+// Real UDP on a socket of the system's own: one system call takes every
+// reply that has come, where Qt's socket would make three for each.
 class UdpSocket : public DatagramSocket {
  public:
-  UdpSocket() { connect(&socket_, &QUdpSocket::readyRead, this, &DatagramSocket::ReadyRead); }
-  bool Bind(quint16 port, int& error) {
-    if (socket_.bind(QHostAddress(QHostAddress::AnyIPv4), port)) return true;
-    error = BindError(socket_.error());
-    return false;
+  explicit UdpSocket(qintptr fd)
+      : fd_(fd), port_(platform::net::LocalPort(fd)), notifier_(fd, QSocketNotifier::Read) {
+    connect(&notifier_, &QSocketNotifier::activated, this, &DatagramSocket::ReadyRead);
   }
-  quint16 LocalPort() const override { return socket_.localPort(); }
+  ~UdpSocket() override {
+    notifier_.setEnabled(false);
+    platform::net::CloseSocket(fd_);
+  }
+  quint16 LocalPort() const override { return port_; }
   int Send(const QByteArray& data, quint32 ipv4, quint16 port) override {
-    if (socket_.state() != QAbstractSocket::BoundState) return ENOTCONN;
-    // The kernel's own error, which Qt's socket would fold into a few of its own.
-    return platform::net::SendDatagram(socket_.socketDescriptor(), data, ipv4, port);
+    return platform::net::SendDatagram(fd_, data, ipv4, port);
   }
-  bool HasPending() override { return socket_.state() == QAbstractSocket::BoundState && socket_.hasPendingDatagrams(); }
+  // A batch that did not fill found the socket empty: the reader's pass ends
+  // there, without another call; the next pass asks the socket again.
   bool Receive(Datagram& d) override {
-    const qint64 size = socket_.pendingDatagramSize();
-    if (size < 0) return false;
-    d.data.resize(size);
-    QHostAddress from;
-    const qint64 got = socket_.readDatagram(d.data.data(), size, &from, &d.fromPort);
-    if (got < 0) return false;
-    d.data.truncate(got);
-    d.from = from.toIPv4Address();
+    if (waiting_.isEmpty()) {
+      if (std::exchange(drained_, false)) return false;
+      const int n = platform::net::ReceiveDatagrams(fd_, waiting_, kBatch);
+      if (n == 0) return false;
+      drained_ = n < kBatch;
+    }
+    d = waiting_.takeFirst();
     return true;
   }
 
  private:
-  QUdpSocket socket_;
+  static constexpr int kBatch = 16;
+  const qintptr fd_;
+  const quint16 port_;
+  QSocketNotifier notifier_;
+  QList<Datagram> waiting_;
+  bool drained_ = false;
 };
 
 class Udp : public Transport {
  public:
   std::unique_ptr<DatagramSocket> Bind(quint16 port, int& error) override {
-    auto socket = std::make_unique<UdpSocket>();
-    if (!socket->Bind(port, error)) return nullptr;
-    return socket;
+    const qintptr fd = platform::net::OpenUdpSocket(port, error);
+    if (fd < 0) return nullptr;
+    return std::make_unique<UdpSocket>(fd);
   }
 };
 

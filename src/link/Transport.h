@@ -3,17 +3,15 @@
 // sends a datagram to an IPv4 address and port, and hands over each datagram
 // that arrives with its sender. The program uses real UDP; tests use an
 // in-memory network that can refuse, lose, duplicate, delay and reorder.
+#include "platform/Net.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <memory>
 
 namespace korima::link {
 
-struct Datagram {
-  QByteArray data;
-  quint32 from = 0;  // IPv4
-  quint16 fromPort = 0;
-};
+using Datagram = platform::net::Datagram;
 
 class DatagramSocket : public QObject {
   Q_OBJECT
@@ -22,8 +20,7 @@ class DatagramSocket : public QObject {
   virtual quint16 LocalPort() const = 0;
   // 0, or the errno of a send that failed; a datagram is never sent in part.
   virtual int Send(const QByteArray& data, quint32 ipv4, quint16 port) = 0;
-  // Whether a datagram has arrived that Receive has not taken yet.
-  virtual bool HasPending() = 0;
+  // The next datagram that has arrived; false when there is none for now.
   virtual bool Receive(Datagram& datagram) = 0;
 
  signals:

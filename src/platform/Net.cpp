@@ -11,7 +11,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #endif
+#include <algorithm>
 
 namespace platform::net {
 
@@ -22,6 +24,75 @@ class Lookup {
   bool cancelled = false;
   std::function<void(const LookupResult&)> done;
 };
+
+qintptr OpenUdpSocket(quint16 port, int& error) {
+#if defined(Q_OS_UNIX)
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return error = errno, -1;
+  const int on = 1;
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(port);
+  at.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+      ::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) {
+    error = errno;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+#else
+  Q_UNUSED(port);
+  return error = ENOSYS, -1;
+#endif
+}
+
+quint16 LocalPort(qintptr socket) {
+#if defined(Q_OS_UNIX)
+  sockaddr_in at{};
+  socklen_t size = sizeof at;
+  if (::getsockname(int(socket), reinterpret_cast<sockaddr*>(&at), &size) == 0) return ntohs(at.sin_port);
+#endif
+  Q_UNUSED(socket);
+  return 0;
+}
+
+void CloseSocket(qintptr socket) {
+#if defined(Q_OS_UNIX)
+  if (socket >= 0) ::close(int(socket));
+#endif
+  Q_UNUSED(socket);
+}
+
+int ReceiveDatagrams(qintptr socket, QList<Datagram>& into, int max) {
+#if defined(Q_OS_UNIX)
+  constexpr int kBatch = 16;
+  max = std::clamp(max, 0, kBatch);
+  char buffers[kBatch][kLongestKept];
+  sockaddr_in from[kBatch];
+  iovec iov[kBatch];
+  mmsghdr msgs[kBatch] = {};
+  for (int i = 0; i < max; ++i) {
+    iov[i] = {buffers[i], sizeof buffers[i]};
+    msgs[i].msg_hdr.msg_iov = &iov[i];
+    msgs[i].msg_hdr.msg_iovlen = 1;
+    msgs[i].msg_hdr.msg_name = &from[i];
+    msgs[i].msg_hdr.msg_namelen = sizeof from[i];
+  }
+  int n;
+  do n = ::recvmmsg(int(socket), msgs, unsigned(max), MSG_DONTWAIT, nullptr);
+  while (n < 0 && errno == EINTR);
+  // Nothing there, or an error the call has now taken from the socket.
+  if (n <= 0) return 0;
+  for (int i = 0; i < n; ++i)
+    into.append({QByteArray(buffers[i], qsizetype(msgs[i].msg_len)), ntohl(from[i].sin_addr.s_addr),
+                 ntohs(from[i].sin_port)});
+  return n;
+#else
+  Q_UNUSED(socket); Q_UNUSED(into); Q_UNUSED(max);
+  return 0;
+#endif
+}
 
 int SendDatagram(qintptr socket, const QByteArray& bytes, quint32 ipv4, quint16 port) {
 #if defined(Q_OS_UNIX)

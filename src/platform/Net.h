@@ -23,9 +23,27 @@ struct HostText {
 };
 HostText ReadHost(const QString& text);
 
+// A UDP socket of the system's own, on `port` (0: a free one) of every local
+// IPv4 address: non-blocking, broadcasts allowed, not shared with another
+// process. Its descriptor, or -1 with the errno in `error`.
+qintptr OpenUdpSocket(quint16 port, int& error);
+quint16 LocalPort(qintptr socket);
+void CloseSocket(qintptr socket);
+
 // Sends one datagram to an IPv4 address on a bound UDP socket (its native
 // descriptor). Returns 0, or the errno that sendto gave.
 int SendDatagram(qintptr socket, const QByteArray& bytes, quint32 ipv4, quint16 port);
+
+struct Datagram {
+  QByteArray data;
+  quint32 from = 0;  // IPv4
+  quint16 fromPort = 0;
+};
+// Appends what has arrived, up to `max` datagrams, in one system call that
+// never waits; returns how many. A datagram longer than kLongestKept keeps
+// that many bytes: more than any reply, so it stays junk.
+constexpr qsizetype kLongestKept = 512;
+int ReceiveDatagrams(qintptr socket, QList<Datagram>& into, int max);
 
 struct LookupResult {
   QList<quint32> ipv4;  // in the resolver's order

@@ -28,10 +28,19 @@ void TickClock::Cancel(Alarm alarm) {
 }
 
 void TickClock::RunDue() {
-  while (!alarms_.empty() && Passed(alarms_.begin()->first.first)) {
-    auto node = alarms_.extract(alarms_.begin());
+  // Alarms set while these run wait for the next event, even those due at
+  // once: a task that steps from alarm to alarm lets other events in between.
+  const qint64 now = NowNs();
+  const Alarm firstNew = next_;
+  for (auto it = alarms_.begin(); it != alarms_.end() && it->first.first <= now;) {
+    if (it->first.second >= firstNew) {
+      ++it;
+      continue;
+    }
+    auto node = alarms_.extract(it);
     deadlines_.erase(node.key().second);
     node.mapped()();  // may add or cancel alarms
+    it = alarms_.begin();
   }
   Rearm();
 }
