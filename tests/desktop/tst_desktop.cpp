@@ -14,8 +14,8 @@ class TestDesktop : public QObject {
   CurrentDirGuard cwd_;
 
  private slots:
-  // The folder's data files, case ignored in names and order; the list follows
-  // the folder and keeps the selected file selected while it is there.
+  // The folder's data files, case ignored in names and order, hidden ones left
+  // out; the list follows the folder and keeps the selected file selected.
   void fileList() {
     QTemporaryDir dir;
     for (const char* name : {"a.csv", "B.CSV", "c.Txt", "d.tsv", "e.csv.bak", "f.txt~", ".g.csv"})
