@@ -146,50 +146,43 @@ class TestSettings : public QObject {
   // A save writes the record as the file's one line and the running program
   // takes the values; a text the file can't hold is refused with a box, and
   // the old file stays, with no temporary file left beside it.
-  void save_data() {
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QByteArray>("line");  // empty: the old file stays
-    QTest::addColumn<QString>("error");
-    QTest::newRow("Japanese") << tmp_.filePath("データ") << tmp_.path().toLatin1() + "/\x83\x66\x81\x5B\x83\x5E" << "";
-    QTest::newRow("Korean") << "/tmp/한국" << QByteArray() << "Shift-JIS(CP932)で表せない文字を含んでいます: /tmp/한국";
-    QTest::newRow("a double quote") << "/a\"b" << QByteArray() << "ダブルクォート(\")を含む値は書き込めません: /a\"b";
-  }
   void save() {
-    QFETCH(QString, folder);
-    QFETCH(QByteArray, line);
-    QFETCH(QString, error);
-    const QStringList values{folder, "", "127.0.0.5", "7001", "-5", "1"};
-    QVERIFY(WriteAll(ini_, DefaultLine()));
-    Recorder rec;
-    SaveSettings(Record(values), Hooks());
-    const QString box = Box(vbOKOnly, "File Write Error", "INIﾌｧｲﾙ書き込みｴﾗｰ : " + error);
-    QCOMPARE(Said(rec), (error.isEmpty() ? QStringList{} : QStringList{box}) << "folder: " + folder);
-    QCOMPARE(ReadAll(ini_), line.isEmpty() ? DefaultLine() : '"' + line + "\",\"\",\"127.0.0.5\",\"7001\",-5,1\r\n");
-    QCOMPARE(Fields(Settings), values);
-    QCOMPARE(Settings.SettingsPath, ini_);
-    QCOMPARE(QDir(tree_.ExeDir()).entryList(QDir::Files), QStringList{"Korima.ini"});
+    const QByteArray data = tmp_.path().toLatin1() + "/\x83\x66\x81\x5B\x83\x5E";  // データ
+    // The folder saved, its bytes in the line written (none: refused), why not.
+    for (const auto& [folder, bytes, error] :
+         {std::tuple<QString, QByteArray, QString>{tmp_.filePath("データ"), data, ""},
+          {"/tmp/한국", "", "Shift-JIS(CP932)で表せない文字を含んでいます: /tmp/한국"},
+          {"/a\"b", "", "ダブルクォート(\")を含む値は書き込めません: /a\"b"}}) {
+      const QStringList values{folder, "", "127.0.0.5", "7001", "-5", "1"};
+      QVERIFY(WriteAll(ini_, DefaultLine()));
+      told_.clear();
+      Recorder rec;
+      SaveSettings(Record(values), Hooks());
+      const QString box = Box(vbOKOnly, "File Write Error", "INIﾌｧｲﾙ書き込みｴﾗｰ : " + error);
+      QCOMPARE(Said(rec), (error.isEmpty() ? QStringList{} : QStringList{box}) << "folder: " + folder);
+      QCOMPARE(ReadAll(ini_),
+               bytes.isEmpty() ? DefaultLine() : '"' + bytes + "\",\"\",\"127.0.0.5\",\"7001\",-5,1\r\n");
+      QCOMPARE(Fields(Settings), values);
+      QCOMPARE(Settings.SettingsPath, ini_);
+      QCOMPARE(QDir(tree_.ExeDir()).entryList(QDir::Files), QStringList{"Korima.ini"});
+    }
   }
 
   // A file that can't be opened for writing ends the program, from a save and
   // from the reader's rebuild alike, with the system's words for why.
-  void cannotOpen_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("error");
-    QVERIFY(WriteAll(tmp_.filePath("a-file"), "x"));
-    QTest::newRow("missing folder") << tmp_.filePath("no/such/Korima.ini") << ENOENT;
-    QTest::newRow("a folder") << tree_.ExeDir() << EISDIR;
-    QTest::newRow("under a file") << tmp_.filePath("a-file/korima/korima.ini") << ENOTDIR;
-  }
   void cannotOpen() {
-    QFETCH(QString, path);
-    QFETCH(int, error);
-    Settings.SettingsPath = path;
-    Recorder rec;
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, SaveSettings(Record({"/", "1", "h", "2", "0", "0"}), Hooks()));
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
-    const QString openError = Box(vbOKOnly, "File Open Error", "INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : " + platform::OsErrorText(error));
-    QCOMPARE(Said(rec), (QStringList{openError, ReadError("ﾌｧｲﾙなし"), openError}));
-    QCOMPARE(rec.ends, (QList<int>{1, 1}));
+    QVERIFY(WriteAll(tmp_.filePath("a-file"), "x"));
+    for (const auto& [path, error] : {std::pair<QString, int>{tmp_.filePath("no/such/Korima.ini"), ENOENT},
+                                      {tree_.ExeDir(), EISDIR}, {tmp_.filePath("a-file/korima/korima.ini"), ENOTDIR}}) {
+      Settings.SettingsPath = path;
+      Recorder rec;
+      QVERIFY_THROWS_EXCEPTION(ProgramEnded, SaveSettings(Record({"/", "1", "h", "2", "0", "0"}), Hooks()));
+      QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
+      const QString openError =
+          Box(vbOKOnly, "File Open Error", "INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : " + platform::OsErrorText(error));
+      QCOMPARE(Said(rec), (QStringList{openError, ReadError("ﾌｧｲﾙなし"), openError}));
+      QCOMPARE(rec.ends, (QList<int>{1, 1}));
+    }
   }
 
   // A folder only the file in it can be written to: no temporary file can be

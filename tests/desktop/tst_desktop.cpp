@@ -81,19 +81,12 @@ class TestDesktop : public QObject {
     QCOMPARE(onDir, dir.filePath("sub"));
   }
 
-  void centering_data() {
-    QTest::addColumn<QRect>("main");
-    QTest::addColumn<QSize>("own");
-    QTest::addColumn<QPoint>("expected");
-    QTest::newRow("middle of the screen") << QRect(100, 100, 426, 431) << QSize(407, 327) << QPoint(110, 152);
-    QTest::newRow("off-screen kept") << QRect(-300, 10, 200, 100) << QSize(400, 300) << QPoint(-400, -90);
-    QTest::newRow("odd difference rounds") << QRect(0, 0, 101, 101) << QSize(100, 100) << QPoint(1, 1);
-  }
+  // A dialog centred over the main window by their outer frames, rounded, and
+  // not kept on the screen.
   void centering() {
-    QFETCH(QRect, main);
-    QFETCH(QSize, own);
-    QFETCH(QPoint, expected);
-    QCOMPARE(desktop::CenteredOver(main, own), expected);
+    QCOMPARE(desktop::CenteredOver(QRect(100, 100, 426, 431), QSize(407, 327)), QPoint(110, 152));
+    QCOMPARE(desktop::CenteredOver(QRect(-300, 10, 200, 100), QSize(400, 300)), QPoint(-400, -90));
+    QCOMPARE(desktop::CenteredOver(QRect(0, 0, 101, 101), QSize(100, 100)), QPoint(1, 1));
   }
 };
 
