@@ -93,20 +93,34 @@ struct ScratchTree {
 // Permission checks mean nothing to root. Run as root, this runs the one test
 // function again in a child process as the unprivileged user "nobody" and
 // returns true with `passed` set; otherwise it returns false and the caller
-// runs the check itself. `why` says why the child could not be run, if so.
+// runs the check itself. `why` says why the child failed, or could not be run
+// (then it starts with kCannotRunAsNobody).
+inline const QString kCannotRunAsNobody = QStringLiteral("cannot run as nobody: ");
 inline bool RanAsUnprivileged(const char* testFunction, bool& passed, QString& why) {
   if (::geteuid() != 0) return false;
+  passed = false;
   const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
-  if (runuser.isEmpty()) return why = QStringLiteral("runuser is not installed"), passed = false, true;
+  if (runuser.isEmpty()) return why = kCannotRunAsNobody + QStringLiteral("runuser is not installed"), true;
   QProcess child;
   child.setProcessChannelMode(QProcess::MergedChannels);
   child.start(runuser, {QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
                         QCoreApplication::applicationFilePath(), QString::fromLatin1(testFunction)});
-  if (!child.waitForFinished(60000)) return why = QStringLiteral("the child did not finish"), passed = false, true;
-  const QByteArray out = child.readAll();
-  if (child.exitCode() == 126 || child.exitCode() == 127)
-    return why = QStringLiteral("nobody cannot run this test binary: ") + QString::fromLocal8Bit(out), passed = false, true;
+  if (!child.waitForFinished(60000)) return why = QStringLiteral("the child did not finish"), true;
+  why = QString::fromLocal8Bit(child.readAll());
+  if (child.exitCode() == 126 || child.exitCode() == 127) return why.prepend(kCannotRunAsNobody), true;
   passed = child.exitCode() == 0;
-  if (!passed) why = QString::fromLocal8Bit(out);
   return true;
 }
+
+// In a test function: the rest of it runs as "nobody" when the suite runs as
+// root (the child's verdict is taken), and is skipped where it can't be.
+#define RUN_UNPRIVILEGED()                                                      \
+  do {                                                                          \
+    bool passed_ = false;                                                       \
+    QString why_;                                                               \
+    if (RanAsUnprivileged(QTest::currentTestFunction(), passed_, why_)) {       \
+      if (!passed_ && why_.startsWith(kCannotRunAsNobody)) QSKIP(qPrintable(why_)); \
+      QVERIFY2(passed_, qPrintable(why_));                                      \
+      return;                                                                   \
+    }                                                                           \
+  } while (false)

@@ -1,359 +1,261 @@
-// The settings file: its exact bytes, what the reader accepts, what it does
-// with everything else, and that a failed save never costs the old file.
+// The settings file: what the reader takes and what it refuses, the window's
+// routines that rebuild it and say so, where it lives, and that a save never
+// costs the old file.
 #include "TestSupport.h"
-#include "config/WindowSettings.h"
 #include "config/SettingsLocation.h"
-#include "platform/Cp932.h"
-#include "platform/Errors.h"
-#include "platform/Process.h"
+#include "config/WindowSettings.h"
 
-#include <QRandomGenerator>
 #include <QtTest>
-#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace korima::config;
+using platform::vbOKOnly;
+using State = SettingsFileState;
+Q_DECLARE_METATYPE(State)
 
 namespace {
-const QByteArray kDefaultLineTail =
-    QByteArray("\",\"6000\",\"") + kDefaultRemoteHost + "\",\"6001\",0,0\r\n";
+// A record in the file's order, and back.
+QStringList Fields(const SettingsRecord& r) {
+  return {r.WorkFolder, r.LocalPort, r.RemoteHost, r.RemotePort, QString::number(r.TitleLine),
+          QString::number(r.StartUpSize)};
 }
-
-// A record as the settings dialog hands it over.
-korima::config::SettingsRecord Record(const QString& folder, const QString& local, const QString& host, const QString& remote,
-                              qint16 title, qint16 size) {
-  korima::config::SettingsRecord r;
-  r.WorkFolder = folder;
-  r.LocalPort = local;
-  r.RemoteHost = host;
-  r.RemotePort = remote;
-  r.TitleLine = title;
-  r.StartUpSize = size;
-  return r;
+SettingsRecord Record(const QStringList& f) {
+  return {f[0], qint16(f[4].toInt()), qint16(f[5].toInt()), {}, f[1], f[2], f[3]};
 }
+QString Box(int style, const QString& title, const QString& prompt) {
+  return QStringLiteral("%1 %2: %3").arg(style).arg(title, prompt);
+}
+QString ReadError(const QString& reason) {
+  return Box(vbOKOnly, "File Read", "INIﾌｧｲﾙ読み込みｴﾗｰ : " + reason + "\r\nINIﾌｧｲﾙを初期化します\r\n"
+                                    "保存ﾌｫﾙﾀﾞの初期値はﾏｲﾄﾞｷｭﾒﾝﾄﾌｫﾙﾀﾞです\r\n運用に適したﾌｫﾙﾀﾞを再設定してください");
+}
+}  // namespace
 
 class TestSettings : public QObject {
   Q_OBJECT
-
   ScratchTree tree_;
   QTemporaryDir& tmp_ = tree_.tmp;
-  const QString exeDir_ = tree_.ExeDir(), docs_ = tree_.Docs(), work_ = tree_.Work(), ini_ = tree_.Ini();
-  QStringList statusCalls_;
+  const QString docs_ = tree_.Docs(), work_ = tree_.Work(), ini_ = tree_.Ini();
   CurrentDirGuard cwd_;
+  QStringList told_;  // what the main window was told
 
   MainWindowHooks Hooks() {
-    MainWindowHooks h;
-    h.SetStatus = [this](const QString& s) { statusCalls_ << s; };
-    h.ShowFolder = [this](const QString& s) { statusCalls_ << QStringLiteral("folder:") + s; };
-    return h;
+    return {[this](const QString& s) { told_ << "status: " + s; },
+            [this](const QString& s) { told_ << "folder: " + s; }};
   }
-  QByteArray DefaultLine() const { return '"' + platform::ToCp932(docs_) + kDefaultLineTail; }
+  QStringList Said(const Recorder& rec) const {
+    QStringList said;
+    for (const auto& b : rec.boxes) said << Box(b.style, b.title, b.prompt);
+    return said + told_;
+  }
+  // The scratch tree's paths are ASCII: their bytes are CP932 as they are.
+  QByteArray DefaultLine() const {
+    return '"' + docs_.toLatin1() + "\",\"6000\",\"" + kDefaultRemoteHost + "\",\"6001\",0,0\r\n";
+  }
 
  private slots:
-  void initTestCase() {
-    QVERIFY(tmp_.isValid());
-  }
   void init() {
     QFile::remove(ini_);
     Settings = {};
     Settings.SettingsPath = ini_;
-    statusCalls_.clear();
+    told_.clear();
+    QDir::setCurrent(tmp_.path());
   }
 
-  void readsValidFiles_data() {
+  // The file as the reader takes it, without a word to the user; `fields` in
+  // the file's order, joined by "|". "fifo", "missing" and paths from "/"
+  // stand for such files.
+  void load_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("titleLine");
-    QTest::addColumn<int>("startUpSize");
-    QTest::newRow("the written form") << QByteArray("\"%W\",\"6000\",\"\",\"6001\",1,0\r\n") << "%W" << "" << 1 << 0;
-    QTest::newRow("six fields on six lines") << QByteArray("\"%W\"\r\n\"6000\"\r\n\"h\"\r\n\"6001\"\r\n0\r\n1\r\n")
-                                             << "%W" << "h" << 0 << 1;
-    QTest::newRow("2 in position 5 is taken") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",2,0\r\n") << "%W" << "h" << 2 << 0;
-    QTest::newRow("no line end") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",0,0") << "%W" << "h" << 0 << 0;
+    QTest::addColumn<State>("state");
+    QTest::addColumn<QString>("fields");  // empty: the record is left alone
+    const auto row = [](const char* name, const QByteArray& content, State state, const char* fields = "") {
+      QTest::newRow(name) << content << state << QString::fromUtf8(fields);
+    };
+    const QByteArray line = "\"a\",\"6000\",\"h\",\"6001\",0,0";
+    row("the written form", "\"C:\\D\",\"6000\",\"\",\"6001\",1,0\r\n", State::Valid, "C:\\D|6000||6001|1|0");
+    row("six lines", "\"a\"\r\n\"6000\"\r\n\"h\"\r\n\"6001\"\r\n0\r\n1\r\n", State::Valid, "a|6000|h|6001|0|1");
+    row("Japanese, commas inside quotes", "\"\x83\x66\x81\x5B\x83\x5E\x87\x40,b\",\"6,0\",\"h\",\"6001\",0,1",
+        State::Valid, "データ①,b|6,0|h|6001|0|1");
+    row("blanks, text after quotes, any title line, fields past the sixth", " a , \"b\",\"c\",\"d\"x,  -5 ,\t1  ,7,8",
+        State::Valid, "a|b|c|d|-5|1");
+    row("unclosed quote runs to the end", "1,2,3,4,5,\"1", State::Valid, "1|2|3|4|5|1");
+    row("64 KiB", line + QByteArray(65536 - line.size(), ' '), State::Valid, "a|6000|h|6001|0|0");
+    row("2 in position 6", "1,2,3,4,5,2", State::BadParameter, "1|2|3|4|5|2");
+    row("-1 in position 6", "1,2,3,4,5,-1", State::BadParameter, "1|2|3|4|5|-1");
+    row("five fields", "\"a\",\"6000\",\"h\",\"6001\",0\r\n", State::Invalid);
+    row("70000 in position 5", "1,2,3,4,70000,0", State::Invalid);
+    row("70000 in position 6", "1,2,3,4,0,70000", State::Invalid);
+    row("a lead byte without its trail", "1,2,3,\"4\x82\",0,0", State::Invalid);
+    row("empty", "", State::Invalid);
+    row("64 KiB and a byte", line + QByteArray(65537 - line.size(), ' '), State::Invalid);
+    row("FIFO", "fifo", State::Invalid);
+    row("device", "/dev/zero", State::Invalid);
+    row("missing", "missing", State::Missing);
   }
-  void readsValidFiles() {
+  void load() {
     QFETCH(QByteArray, content);
-    QFETCH(QString, folder);
-    QFETCH(QString, host);
-    QFETCH(int, titleLine);
-    QFETCH(int, startUpSize);
-    content.replace("%W", platform::ToCp932(work_));
-    QVERIFY(WriteAll(ini_, content));
+    QFETCH(State, state);
+    QFETCH(QString, fields);
+    QString path = ini_;
+    if (content == "fifo") QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    else if (content.startsWith('/')) path = QString::fromLatin1(content);
+    else if (content != "missing") QVERIFY(WriteAll(path, content));
+    SettingsRecord r = Record({"x", "x", "x", "x", "9", "9"});
+    QCOMPARE(LoadSettingsFile(path, r), state);
+    QCOMPARE(Fields(r).join('|'), fields.isEmpty() ? "x|x|x|x|9|9" : fields);
+  }
+
+  // The window's reader: a good file is kept and its folder entered; a bad or
+  // missing one is rebuilt with the defaults, saying why; a folder that is
+  // gone is said, and the process's current folder taken instead.
+  void read_data() {
+    QTest::addColumn<QByteArray>("content");  // "missing": no file
+    QTest::addColumn<QStringList>("said");
+    QTest::addColumn<bool>("rebuilt");
+    QTest::addColumn<QString>("cwd");  // the process's current folder afterwards
+    const QByteArray tail = "\",\"7000\",\"h\",\"7001\",1,1\r\n";
+    QTest::newRow("valid") << '"' + work_.toLatin1() + tail << QStringList{} << false << work_;
+    QTest::newRow("missing") << QByteArray("missing") << QStringList{ReadError("ﾌｧｲﾙなし")} << true << tmp_.path();
+    QTest::newRow("invalid") << QByteArray("\"a\"\r\n") << QStringList{ReadError("ﾌｧｲﾙ不正")} << true << docs_;
+    QTest::newRow("bad parameter") << QByteArray("1,2,3,4,5,2") << QStringList{ReadError("ﾊﾟﾗﾒｰﾀ不正")} << true << docs_;
+    QTest::newRow("folder gone") << '"' + tmp_.filePath("gone").toLatin1() + tail
+                                 << QStringList{Box(platform::vbCritical, "エラー！！",
+                                                    "既定ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"),
+                                                "status: 既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！"}
+                                 << false << tmp_.path();
+  }
+  void read() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, said);
+    QFETCH(bool, rebuilt);
+    QFETCH(QString, cwd);
+    if (content != "missing") QVERIFY(WriteAll(ini_, content));
     Recorder rec;
     ReadSettings(Hooks());
-    QCOMPARE(rec.boxes.size(), 0);
-    QCOMPARE(Settings.WorkFolder, folder.replace("%W", work_));
-    QCOMPARE(Settings.LocalPort, QStringLiteral("6000"));
-    QCOMPARE(Settings.RemoteHost, host);
-    QCOMPARE(Settings.RemotePort, QStringLiteral("6001"));
-    QCOMPARE(int(Settings.TitleLine), titleLine);
-    QCOMPARE(int(Settings.StartUpSize), startUpSize);
-    QCOMPARE(ReadAll(ini_), content);  // reading never rewrites a good file
-    QCOMPARE(QDir::current().absolutePath(), QDir(work_).absolutePath());
+    QCOMPARE(Said(rec), said);
+    QCOMPARE(ReadAll(ini_), rebuilt ? DefaultLine() : content);
+    QCOMPARE(Fields(Settings), (rebuilt ? QStringList{docs_, "6000", kDefaultRemoteHost, "6001", "0", "0"}
+                                        : QStringList{cwd, "7000", "h", "7001", "1", "1"}));
+    QCOMPARE(Settings.SettingsPath, ini_);
+    QCOMPARE(QDir::currentPath(), cwd);
   }
 
-  void japaneseAndCommaFolders() {
-    for (const QString& name : {QStringLiteral("データ①～"), QStringLiteral("a,b")}) {
-      const QString folder = tmp_.filePath(name);
-      QVERIFY(QDir().mkpath(folder));
-      QVERIFY(WriteAll(ini_, '"' + platform::ToCp932(folder) + "\",\"6000\",\"h\",\"6001\",0,0\r\n"));
+  // A save writes the record as the file's one line and the running program
+  // takes the values; a text the file can't hold is refused with a box, and
+  // the old file stays, with no temporary file left beside it.
+  void save() {
+    const QByteArray data = tmp_.path().toLatin1() + "/\x83\x66\x81\x5B\x83\x5E";  // データ
+    // The folder saved, its bytes in the line written (none: refused), why not.
+    for (const auto& [folder, bytes, error] :
+         {std::tuple<QString, QByteArray, QString>{tmp_.filePath("データ"), data, ""},
+          {"/tmp/한국", "", "Shift-JIS(CP932)で表せない文字を含んでいます: /tmp/한국"},
+          {"/a\"b", "", "ダブルクォート(\")を含む値は書き込めません: /a\"b"}}) {
+      const QStringList values{folder, "", "127.0.0.5", "7001", "-5", "1"};
+      QVERIFY(WriteAll(ini_, DefaultLine()));
+      told_.clear();
       Recorder rec;
-      ReadSettings(Hooks());
-      QCOMPARE(rec.boxes.size(), 0);
-      QCOMPARE(Settings.WorkFolder, folder);
+      SaveSettings(Record(values), Hooks());
+      const QString box = Box(vbOKOnly, "File Write Error", "INIﾌｧｲﾙ書き込みｴﾗｰ : " + error);
+      QCOMPARE(Said(rec), (error.isEmpty() ? QStringList{} : QStringList{box}) << "folder: " + folder);
+      QCOMPARE(ReadAll(ini_),
+               bytes.isEmpty() ? DefaultLine() : '"' + bytes + "\",\"\",\"127.0.0.5\",\"7001\",-5,1\r\n");
+      QCOMPARE(Fields(Settings), values);
+      QCOMPARE(Settings.SettingsPath, ini_);
+      QCOMPARE(QDir(tree_.ExeDir()).entryList(QDir::Files), QStringList{"Korima.ini"});
     }
   }
 
-  void rebuildsBadFiles_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("five fields") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",0\r\n") << "ﾌｧｲﾙ不正";
-    QTest::newRow("70000 in position 5") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",70000,0\r\n") << "ﾌｧｲﾙ不正";
-    QTest::newRow("70000 in position 6") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",0,70000\r\n") << "ﾌｧｲﾙ不正";
-    QTest::newRow("text in position 5") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",yes,0\r\n") << "ﾌｧｲﾙ不正";
-    QTest::newRow("empty file") << QByteArray() << "ﾌｧｲﾙ不正";
-    QTest::newRow("a lead byte without its trail") << QByteArray("\"%W\",\"6000\",\"h\x82\",\"6001\",0,0\r\n") << "ﾌｧｲﾙ不正";
-    QTest::newRow("2 in position 6") << QByteArray("\"%W\",\"6000\",\"h\",\"6001\",1,2\r\n") << "ﾊﾟﾗﾒｰﾀ不正";
-    QTest::newRow("-1 in position 6") << QByteArray("\"%W\",\"7000\",\"h\",\"7001\",1,-1\r\n") << "ﾊﾟﾗﾒｰﾀ不正";
-  }
-  void rebuildsBadFiles() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, reason);
-    QVERIFY(WriteAll(ini_, content.replace("%W", platform::ToCp932(work_))));
-    Recorder rec;
-    ReadSettings(Hooks());
-    QCOMPARE(rec.boxes.size(), 1);
-    QCOMPARE(rec.boxes[0].title, QStringLiteral("File Read"));
-    QCOMPARE(rec.boxes[0].style, int(platform::vbOKOnly));
-    QCOMPARE(rec.boxes[0].prompt,
-             QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason +
-                 QStringLiteral("\r\nINIﾌｧｲﾙを初期化します\r\n保存ﾌｫﾙﾀﾞの初期値はﾏｲﾄﾞｷｭﾒﾝﾄﾌｫﾙﾀﾞです\r\n"
-                                "運用に適したﾌｫﾙﾀﾞを再設定してください"));
-    QCOMPARE(ReadAll(ini_), DefaultLine());
-    QCOMPARE(Settings.WorkFolder, docs_);
-    QCOMPARE(Settings.LocalPort, QStringLiteral("6000"));
-    QCOMPARE(Settings.RemoteHost, QString::fromLatin1(kDefaultRemoteHost));
-    QCOMPARE(int(Settings.TitleLine), 0);
-    QCOMPARE(int(Settings.StartUpSize), 0);
-  }
-
-  void noFileAtAll() {
-    Recorder rec;
-    ReadSettings(Hooks());
-    QCOMPARE(rec.Titles(), QStringList{"File Read"});
-    QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ﾌｧｲﾙなし\r\n")));
-    QCOMPARE(ReadAll(ini_), DefaultLine());
-  }
-
-  // The default working folder is one the settings file can hold: the
-  // documents folder, else the home folder, else the root folder, whichever
-  // first exists and CP932 can write. The reader returns before the folder
-  // test, so no "エラー！！" follows.
-  void defaultFolderTheFileCanHold_data() {
-    QTest::addColumn<QString>("home");
-    QTest::addColumn<QString>("documents");  // under home; empty: none
-    QTest::addColumn<QString>("expected");   // relative to the scratch tree, or "/"
-    QTest::newRow("documents") << "h1" << "Documents" << "h1/Documents";
-    QTest::newRow("no documents folder: home") << "h2" << "" << "h2";
-    QTest::newRow("documents CP932 can't write: home") << "h3" << QStringLiteral("문서") << "h3";
-    QTest::newRow("home CP932 can't write: root") << QStringLiteral("zoë") << "Documents" << "/";
-    QTest::newRow("no home at all: root") << "" << "" << "/";
-  }
-  void defaultFolderTheFileCanHold() {
-    QFETCH(QString, home);
-    QFETCH(QString, documents);
-    QFETCH(QString, expected);
-    const QString homePath = home.isEmpty() ? tmp_.filePath("nobody") : tmp_.filePath(home);
-    if (!home.isEmpty()) QVERIFY(QDir().mkpath(homePath));
-    const QString config = tmp_.filePath("config-" + home);
-    QVERIFY(QDir().mkpath(config));
-    if (!documents.isEmpty()) {
-      QVERIFY(QDir().mkpath(homePath + '/' + documents));
-      QVERIFY(WriteAll(config + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/" + documents.toUtf8() + "\"\n"));
+  // A file that can't be opened for writing ends the program, from a save and
+  // from the reader's rebuild alike, with the system's words for why.
+  void cannotOpen() {
+    QVERIFY(WriteAll(tmp_.filePath("a-file"), "x"));
+    for (const auto& [path, error] : {std::pair<QString, int>{tmp_.filePath("no/such/Korima.ini"), ENOENT},
+                                      {tree_.ExeDir(), EISDIR}, {tmp_.filePath("a-file/korima/korima.ini"), ENOTDIR}}) {
+      Settings.SettingsPath = path;
+      Recorder rec;
+      QVERIFY_THROWS_EXCEPTION(ProgramEnded, SaveSettings(Record({"/", "1", "h", "2", "0", "0"}), Hooks()));
+      QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
+      const QString openError =
+          Box(vbOKOnly, "File Open Error", "INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : " + platform::OsErrorText(error));
+      QCOMPARE(Said(rec), (QStringList{openError, ReadError("ﾌｧｲﾙなし"), openError}));
+      QCOMPARE(rec.ends, (QList<int>{1, 1}));
     }
-    const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("HOME", homePath.toUtf8());
-    qputenv("XDG_CONFIG_HOME", config.toUtf8());
-    Recorder rec;
-    ReadSettings(Hooks());
-    qputenv("HOME", savedHome);
-    qputenv("XDG_CONFIG_HOME", savedConfig);
-    const QString folder = expected == "/" ? QStringLiteral("/") : QDir::toNativeSeparators(tmp_.filePath(expected));
-    QCOMPARE(rec.Titles(), QStringList{"File Read"});
-    QCOMPARE(Settings.WorkFolder, folder);
-    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(folder) + kDefaultLineTail);
   }
 
-  void deletedWorkingFolder() {
-    const QString gone = tmp_.filePath("gone");
-    const QByteArray line = '"' + platform::ToCp932(gone) + "\",\"6000\",\"h\",\"6001\",0,0\r\n";
-    QVERIFY(WriteAll(ini_, line));
-    QDir::setCurrent(work_);
-    Recorder rec;
-    ReadSettings(Hooks());
-    QCOMPARE(rec.boxes.size(), 1);
-    QCOMPARE(rec.boxes[0].title, QStringLiteral("エラー！！"));
-    QCOMPARE(rec.boxes[0].style, int(platform::vbCritical));
-    QCOMPARE(rec.boxes[0].prompt, QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
-    QCOMPARE(statusCalls_, QStringList{QStringLiteral("既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！")});
-    QCOMPARE(Settings.WorkFolder, QDir::toNativeSeparators(work_));
-    QCOMPARE(ReadAll(ini_), line);  // the file keeps the old folder
-  }
-
-  void saveWritesTheLineAndRefreshes() {
-    QVERIFY(WriteAll(ini_, DefaultLine()));
-    Recorder rec;
-    const QString folder = tmp_.filePath("データ");
-    SaveSettings(Record(folder, "", "127.0.0.5", "7001", 1, 1), Hooks());
-    QCOMPARE(rec.boxes.size(), 0);
-    QCOMPARE(ReadAll(ini_), '"' + platform::ToCp932(folder) + "\",\"\",\"127.0.0.5\",\"7001\",1,1\r\n");
-    QCOMPARE(Settings.WorkFolder, folder);
-    QCOMPARE(Settings.LocalPort, QString());
-    QCOMPARE(int(Settings.StartUpSize), 1);
-    QCOMPARE(statusCalls_, QStringList{QStringLiteral("folder:") + folder});
-  }
-
-  void failedSaveKeepsTheOldFile() {
-    QVERIFY(WriteAll(ini_, DefaultLine()));
-    Recorder rec;
-    const QString folder = QStringLiteral("/tmp/한국");
-    SaveSettings(Record(folder, "6000", "h", "6001", 0, 0), Hooks());
-    QCOMPARE(rec.Titles(), QStringList{"File Write Error"});
-    QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｴﾗｰ : Shift-JIS")));
-    QCOMPARE(rec.ends.size(), 0);                 // the dialog's save carries on
-    QCOMPARE(ReadAll(ini_), DefaultLine());       // and the previous file stands
-    QCOMPARE(Settings.WorkFolder, folder);        // the running program takes the values
-    QCOMPARE(QDir(exeDir_).entryList(QDir::Files), QStringList{"Korima.ini"});
-  }
-
-  // A folder the user can't write holding a file the user can: no temporary
-  // file can be made beside it, so the save writes the file in place.
-  void saveWhereOnlyTheFileIsWritable() {
-    bool passed = false;
-    QString why;
-    if (RanAsUnprivileged("saveWhereOnlyTheFileIsWritable", passed, why)) {
-      if (!passed && (why.startsWith(QStringLiteral("nobody cannot")) || why.startsWith(QStringLiteral("runuser"))))
-        QSKIP(qPrintable(why));
-      QVERIFY2(passed, qPrintable(why));
-      return;
-    }
+  // A folder only the file in it can be written to: no temporary file can be
+  // made beside it, so a save rewrites the file in place, and a write refused
+  // half-way (here by a file size limit, as by a full disk) puts the old line back.
+  void saveInPlace() {
+    RUN_UNPRIVILEGED();
     QTemporaryDir dir;
-    const QString folder = dir.filePath("locked"), ini = folder + "/Korima.ini";
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(WriteAll(ini, DefaultLine()));
-    QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    Settings.SettingsPath = ini;
+    const QString folder = dir.filePath("locked"), path = folder + "/Korima.ini";
+    QVERIFY(QDir().mkpath(folder) && WriteAll(path, DefaultLine()));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    Settings.SettingsPath = path;
     Recorder rec;
-    SaveSettings(Record(work_, "6100", "h", "6101", 1, 0), Hooks());
+    SaveSettings(Record({"/a\"b", "1", "h", "2", "0", "0"}), {});  // refused before anything is written
+    rlimit limit{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit small{1024, limit.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    SaveSettings(Record({'/' + QString(2000, 'a'), "1", "h", "2", "0", "0"}), {});
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const QByteArray kept = ReadAll(path);
+    SaveSettings(Record({"/n", "1", "h", "2", "0", "0"}), {});
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY2(rec.boxes.isEmpty(), rec.boxes.isEmpty() ? "" : qPrintable(rec.boxes[0].prompt));
-    QCOMPARE(ReadAll(ini), '"' + platform::ToCp932(work_) + "\",\"6100\",\"h\",\"6101\",1,0\r\n");
+    QCOMPARE(kept, DefaultLine());
+    QCOMPARE(ReadAll(path), QByteArray("\"/n\",\"1\",\"h\",\"2\",0,0\r\n"));  // shorter: nothing of the old line left
+    QCOMPARE(rec.Titles(), (QStringList{"File Write Error", "File Write Error"}));
+    QVERIFY2(rec.boxes[1].prompt.endsWith(platform::OsErrorText(EFBIG)), qPrintable(rec.boxes[1].prompt));
   }
 
-  // Installed: the user's configuration folder. Anywhere else: beside the program.
+  // Installed: the user's configuration folder, made by a program that uses it
+  // (one that can't be made shows when the file can't be opened). Anywhere
+  // else: beside the program.
   void whereTheFileLives() {
-    const QString bin = tmp_.filePath("usr/bin"), config = tmp_.filePath("cfg");
-    QVERIFY(QDir().mkpath(bin));
+    const QString bin = tmp_.filePath("usr/bin"), config = tmp_.filePath("cfg"), file = tmp_.filePath("a-file");
+    QVERIFY(QDir().mkpath(bin) && WriteAll(file, "x"));
     SetInstalledBinDirForTest(bin);
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     QCOMPARE(SettingsFilePathFor(bin + "/korima", false), config + "/korima/korima.ini");
-    QVERIFY(!QFileInfo::exists(config + "/korima"));  // only a program that uses it creates it
-    QCOMPARE(SettingsFilePathFor(bin + "/korima", true), config + "/korima/korima.ini");
+    QVERIFY(!QFileInfo::exists(config + "/korima"));
+    QCOMPARE(SettingsFilePathFor(bin + "/../bin/korima", true), config + "/korima/korima.ini");
     QVERIFY(QFileInfo(config + "/korima").isDir());
-    QCOMPARE(SettingsFilePathFor(bin + "/../bin/korima", false), config + "/korima/korima.ini");
     QCOMPARE(WindowProgramSettingsPath(bin + "/korima-send"), config + "/korima/korima.ini");
-    qunsetenv("XDG_CONFIG_HOME");
-    QCOMPARE(SettingsFilePathFor(bin + "/korima", false), QDir::homePath() + "/.config/korima/korima.ini");
-    // A portable copy, the build tree: beside the program, as always.
-    QCOMPARE(SettingsFilePathFor(exeDir_ + "/Korima", true), ini_);
-    QCOMPARE(SettingsFilePathFor(tmp_.filePath("usr/Korima"), true), QDir::toNativeSeparators(tmp_.filePath("usr/Korima.ini")));
+    qputenv("XDG_CONFIG_HOME", file.toLocal8Bit());
+    QCOMPARE(SettingsFilePathFor(bin + "/korima", true), file + "/korima/korima.ini");
+    qputenv("XDG_CONFIG_HOME", "relative");  // not a configuration folder
+    QVERIFY(QFile::link(bin, tmp_.filePath("bin")));  // as /bin is /usr/bin
+    QCOMPARE(SettingsFilePathFor(tmp_.filePath("bin/korima"), false), QDir::homePath() + "/.config/korima/korima.ini");
+    QCOMPARE(SettingsFilePathFor(tree_.ExeDir() + "/Korima", true), ini_);
     SetInstalledBinDirForTest({});  // a build that installs nowhere
-    QCOMPARE(SettingsFilePathFor(bin + "/korima", true), QDir::toNativeSeparators(bin + "/korima.ini"));
+    QCOMPARE(SettingsFilePathFor(bin + "/korima", true), bin + "/korima.ini");
     qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
   }
 
-  // A configuration folder that can't be made: the first start ends at "File Open Error".
-  void configFolderThatCannotBeMade() {
-    const QString bin = tmp_.filePath("usr/bin"), blocker = tmp_.filePath("not-a-folder");
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(WriteAll(blocker, "x"));
-    SetInstalledBinDirForTest(bin);
-    qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
-    Settings.SettingsPath = SettingsFilePathFor(bin + "/korima", true);
-    Recorder rec;
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
-    QCOMPARE(rec.Titles(), (QStringList{"File Read", "File Open Error"}));
-    SetInstalledBinDirForTest({});
-    qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
-  }
-
-  void unopenableFileEndsTheProgram() {
-    Settings.SettingsPath = tmp_.filePath("no/such/dir/Korima.ini");
-    Recorder rec;
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, SaveSettings(Record(work_, "1", "h", "2", 0, 0), Hooks()));
-    QCOMPARE(rec.Titles(), QStringList{"File Open Error"});
-    QVERIFY(rec.boxes[0].prompt.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ")));
-    QVERIFY(rec.boxes[0].prompt.size() > QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ").size());
-    rec.boxes.clear();
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, ReadSettings(Hooks()));
-    QCOMPARE(rec.Titles(), (QStringList{"File Read", "File Open Error"}));
-  }
-
-  // A write the file system refuses half-way puts the old line back: the
-  // next start finds every setting, not a cut line. Run by full_disk.sh.
-  void saveOnAFullDisk() {
-    const QString ini = qEnvironmentVariable("KORIMA_FULL_DISK");
-    if (ini.isEmpty()) QSKIP("run through full_disk.sh");
-    const QByteArray before = ReadAll(ini);
-    Settings.SettingsPath = ini;
-    Recorder rec;
-    const QString folder = '/' + QString(6000, u'a');  // more than the free room
-    SaveSettings(Record(folder, "6100", "h", "6101", 1, 0), Hooks());
-    QCOMPARE(rec.Titles(), QStringList{"File Write Error"});
-    QVERIFY2(rec.boxes[0].prompt.endsWith(platform::OsErrorText(ENOSPC)), qPrintable(rec.boxes[0].prompt));
-    QCOMPARE(ReadAll(ini), before);
-    QCOMPARE(Settings.WorkFolder, folder);  // the running program takes the values, as after any failed save
-  }
-
-  // Random and mutated files: the reader either loads a record or rebuilds defaults.
-  void fuzzReader() {
-    QRandomGenerator rng(20261207);
-    const QByteArray seed = '"' + platform::ToCp932(work_) + "\",\"6000\",\"h\",\"6001\",1,0\r\n";
-    const char alphabet[] = "\",\r\n 0123456789-+abc\x82\xA0\xFF\t";
-    for (int i = 0; i < 3000; ++i) {
-      QByteArray content;
-      if (i % 2) {
-        content = seed;
-        for (int m = rng.bounded(1, 6); m > 0; --m) {
-          const int at = rng.bounded(int(content.size()) + 1);
-          switch (rng.bounded(3)) {
-            case 0: content.insert(at, alphabet[rng.bounded(int(sizeof alphabet) - 1)]); break;
-            case 1: if (at < content.size()) content.remove(at, 1); break;
-            default: if (at < content.size()) content[at] = char(rng.bounded(256)); break;
-          }
-        }
-      } else {
-        for (int n = rng.bounded(0, 80); n > 0; --n)
-          content += rng.bounded(4) ? alphabet[rng.bounded(int(sizeof alphabet) - 1)] : char(rng.bounded(256));
-      }
-      QVERIFY(WriteAll(ini_, content));
-      Settings = {};
-      Settings.SettingsPath = ini_;
-      Recorder rec;
-      ReadSettings(Hooks());
-      QVERIFY2(rec.ends.isEmpty(), content.toHex().constData());
-      QVERIFY(Settings.StartUpSize == 0 || Settings.StartUpSize == 1);
-      const bool rebuilt = rec.Titles().contains("File Read");
-      if (rebuilt) {
-        QCOMPARE(ReadAll(ini_), DefaultLine());
-        QCOMPARE(rec.boxes[0].title, QStringLiteral("File Read"));
-      } else {
-        QCOMPARE(ReadAll(ini_), content);
-      }
-      for (const auto& box : rec.boxes)
-        QVERIFY(box.title == QStringLiteral("File Read") || box.title == QStringLiteral("エラー！！"));
+  // The default working folder is one the file can hold: the documents
+  // folder, else home, else the root, whichever first exists and CP932 can write.
+  void defaultFolder() {
+    const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+    QStringList got;
+    // A home folder (none when empty), its documents folder (none when empty).
+    for (const auto& [home, docs] : {std::pair<QString, QString>{"h1", "Documents"}, {"h2", ""}, {"h3", "문서"},
+                                     {"zoë", "Documents"}, {"", ""}}) {
+      const QString homePath = tmp_.filePath(home.isEmpty() ? "nobody" : home), config = homePath + "-config";
+      QVERIFY(QDir().mkpath(config) && (home.isEmpty() || QDir().mkpath(homePath + '/' + docs)));
+      QVERIFY(docs.isEmpty() ||
+              WriteAll(config + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/" + docs.toUtf8() + "\"\n"));
+      qputenv("HOME", homePath.toUtf8());
+      qputenv("XDG_CONFIG_HOME", config.toUtf8());
+      got << DefaultWorkFolder();
     }
+    qputenv("HOME", savedHome);
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+    QCOMPARE(got, (QStringList{tmp_.filePath("h1/Documents"), tmp_.filePath("h2"), tmp_.filePath("h3"), "/", "/"}));
   }
 };
 
