@@ -1,7 +1,5 @@
 #include "Cp932.h"
 
-#include "TextEncoding.h"
-
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -155,15 +153,6 @@ std::optional<QString> FromCp932(QByteArrayView bytes) {
     text += run;
   }
   return text;
-}
-
-bool Utf8ToCp932(const QByteArray& utf8, QByteArray& cp932, qsizetype& badColumn, bool& invalidUtf8) {
-  cp932.clear();
-  QString text;
-  invalidUtf8 = !DecodeUtf8(utf8, text, badColumn);
-  if (invalidUtf8) return false;
-  Cp932Encoder encoder;
-  return encoder.Encode(text, cp932, badColumn);
 }
 
 }  // namespace platform

@@ -58,12 +58,6 @@ inline bool IsCp932LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) |
 using Cp932CharSet = std::bitset<0x10000>;
 const Cp932CharSet& Cp932Chars();
 
-// One line of UTF-8 text as CP932 bytes. On failure `badColumn` is the
-// 1-based character column where the line stops being convertible, and
-// `invalidUtf8` tells whether the bytes there are no UTF-8 at all (rather
-// than a character CP932 has no form for).
-bool Utf8ToCp932(const QByteArray& utf8, QByteArray& cp932, qsizetype& badColumn, bool& invalidUtf8);
-
 inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 }  // namespace platform

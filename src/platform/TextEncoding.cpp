@@ -176,12 +176,6 @@ EncodingVerdict EncodingJudge::Finish() {
   return v;
 }
 
-EncodingVerdict JudgeText(QByteArrayView wholeFile) {
-  EncodingJudge judge;
-  judge.Feed(wholeFile);
-  return judge.Finish();
-}
-
 bool DecodeUtf8(QByteArrayView utf8, QString& text, qsizetype& badColumn) {
   badColumn = 0;
   QStringDecoder dec = StrictUtf8(true);

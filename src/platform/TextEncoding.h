@@ -69,8 +69,6 @@ class EncodingJudge {
   TextPosition firstNonAscii_, cp932Error_;
 };
 
-EncodingVerdict JudgeText(QByteArrayView wholeFile);
-
 // Whole texts read strictly; on failure `badColumn` is the 1-based character
 // column where the text stops being readable. A byte-order mark is a
 // character here: callers drop a file's leading one themselves.
