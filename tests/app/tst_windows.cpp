@@ -268,6 +268,7 @@ class TestWindows : public QObject {
   void cleanup() {
     d_.reset();
     platform::SetVolumesForTest({});
+    while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();  // one failure, not all after it
   }
 
   void startUp_data() { Rows(kStartUps); }
