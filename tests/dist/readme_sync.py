@@ -1,17 +1,12 @@
-#!/bin/bash
-# The English and the Japanese documentation say the same things where a
-# reader acts on them. "readme": README.md and README.ja.md, section by
-# section: the same tables (rows, columns, first cells), the same commands in
-# the examples, the same inline code. "man": each manual page and its Japanese
-# twin, section by section: the same list entries, options, examples and SEE ALSO.
-set -u
-source_dir=$1
-kind=${2:-readme}
-python3 - "$source_dir" "$kind" <<'PY'
+#!/usr/bin/env python3
+# The English and the Japanese documentation say the same things where a reader acts on them, section by
+# section: README.md and README.ja.md (the tables' size and first cells, the examples' commands, inline code,
+# a link to each other at the top), and each manual page and its Japanese twin (list entries, options,
+# examples, SEE ALSO).
 import re, sys, unicodedata
 from pathlib import Path
 
-src, kind = Path(sys.argv[1]), sys.argv[2]
+src = Path(sys.argv[1])
 # Words that stand for a value, as each language writes them.
 PLACEHOLDERS = {'ファイル': 'file', 'テキスト': 'text', '番号': 'number'}
 
@@ -21,12 +16,11 @@ def norm(text):
         text = re.sub(rf'(?<![\w・]){ja}(?![\w・])', en, text)
     return re.sub(r'[\s"、,。.]', '', text)
 
-# A status text or a value in code is what is compared, not the words around it.
-def first_cell(cell):
-    return [norm(c) for c in re.findall(r'`([^`]+)`', cell)] or norm(cell)
+# A row is known by its first cell (a status text or a value in code, not the words around it) and its numbers.
+def row_key(row):
+    return [norm(c) for c in re.findall(r'`([^`]+)`', row[0])] or norm(row[0]), [c.strip() for c in row if c.strip().isdigit()]
 
 def readme(text):
-    text = re.sub(r'^# .*\n', '', text)
     for part in re.split(r'^## .*\n', text, flags=re.M):
         blocks = re.findall(r'^```\w*\n(.*?)^```', part, re.S | re.M)
         prose = re.sub(r'^```.*?^```', '', part, flags=re.S | re.M)
@@ -34,8 +28,9 @@ def readme(text):
                   for t in re.findall(r'(?:^\|.*\n)+', prose, re.M)]
         yield {
             'examples': [[l.split('#')[0].strip() for l in b.splitlines() if l.strip()] for b in blocks],
-            'tables': [(len(t), len(t[0]), [first_cell(row[0]) for row in t[1:]]) for t in tables],
+            'tables': [(len(t), len(t[0]), [row_key(row) for row in t[1:]]) for t in tables],
             'inline code': sorted({norm(c) for c in re.findall(r'`([^`\n]+)`', prose)}),
+            'subsections': len(re.findall(r'^### ', prose, re.M)),
         }
 
 def roff(line):
@@ -45,9 +40,8 @@ def roff(line):
 def manpage(text):
     for part in re.split(r'^\.SH .*\n', text, flags=re.M)[1:]:
         lines = part.splitlines()
-        tags = [norm(roff(lines[i + 1])) for i, l in enumerate(lines[:-1]) if l.startswith('.TP')]
         yield {
-            'entries': tags,
+            'entries': [norm(roff(lines[i + 1])) for i, l in enumerate(lines[:-1]) if l.startswith('.TP')],
             'examples': re.findall(r'^\.nf\n(.*?)^\.fi', part, re.S | re.M),
             'options': sorted(set(re.findall(r'(?<![\w-])--?[a-z][a-z-]*', roff(part)))),
             'pages': sorted(set(re.findall(r'([a-z-]+)\s*\((\d)\)', roff(part)))),
@@ -60,24 +54,14 @@ def compare(name, en, ja):
         f"{name}, section {n}: {key} differ:\n  en {e[key]}\n  ja {j[key]}"
         for n, (e, j) in enumerate(zip(en, ja)) for key in e if e[key] != j[key]]
 
-failures, checks = [], 0
-if kind == 'readme':
-    en, ja = ((src / n).read_text(encoding='utf-8') for n in ('README.md', 'README.ja.md'))
-    failures += compare('README', readme(en), readme(ja))
-    for name, text, other in (('README.md', en, 'README.ja.md'), ('README.ja.md', ja, 'README.md')):
-        if f"({other})" not in text.split('\n## ')[0]:
-            failures.append(f"{name} does not link to {other} at the top")
-    checks = 3
-else:
-    for page in sorted((src / 'dist/man').glob('*.1')):
-        twin = src / 'dist/man/ja' / page.name
-        if not twin.exists():
-            failures.append(f"{page.name} has no Japanese twin")
-            continue
-        failures += compare(page.name, manpage(page.read_text(encoding='utf-8')), manpage(twin.read_text(encoding='utf-8')))
-        checks += 1
-for f in failures:
-    print("FAIL:", f)
-print(f"{checks} compared, {len(failures)} failed")
-sys.exit(1 if failures or not checks else 0)
-PY
+en, ja = ((src / n).read_text(encoding='utf-8') for n in ('README.md', 'README.ja.md'))
+failures = compare('README', readme(en), readme(ja)) + [
+    f"{name} does not link to {other} at the top" for name, text, other in
+    (('README.md', en, 'README.ja.md'), ('README.ja.md', ja, 'README.md')) if f"({other})" not in text.split('\n## ')[0]]
+pages = sorted((src / 'dist/man').glob('*.1'))
+for page in pages:
+    twin = src / 'dist/man/ja' / page.name
+    failures += (compare(page.name, *(manpage(p.read_text(encoding='utf-8')) for p in (page, twin))) if twin.exists()
+                 else [f"{page.name} has no Japanese twin"])
+print(*(f"FAIL: {f}" for f in failures), f"README and {len(pages)} manual pages compared, {len(failures)} failed", sep='\n')
+sys.exit(1 if failures or not pages else 0)
