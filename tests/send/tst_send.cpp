@@ -1,7 +1,6 @@
 // korima-send in this process, on an in-memory network of simulated cradles,
-// in virtual time: exit codes, records, encodings, files that change, many
-// cradles, terminal after terminal. What needs the real program, real
-// signals or a network of its own is at the end.
+// in virtual time. What needs the real program, real signals or a network of
+// its own is at the end.
 #include "MemoryNet.h"
 #include "TestSupport.h"
 #include "link/Frame.h"
@@ -12,7 +11,6 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -38,10 +36,15 @@ struct Run {
       if (!line.isEmpty()) records << QJsonDocument::fromJson(line).object();
     return records;
   }
-  QStringList Outcomes() const {
-    QStringList o;
-    for (const QJsonObject& r : Records()) o << r["outcome"].toString();
-    return o;
+  // Each record's values of `keys`, space-separated.
+  QStringList Fields(const QStringList& keys) const {
+    QStringList all;
+    for (const QJsonObject& r : Records()) {
+      QStringList values;
+      for (const QString& key : keys) values << r[key].toVariant().toString();
+      all << values.join(' ');
+    }
+    return all;
   }
 };
 
@@ -55,7 +58,6 @@ struct Shop {
   }
   QString Stored(int n) const { return dir.filePath(QStringLiteral("cradle-%1.out").arg(n)); }
   QString File(const QString& name, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(dir.filePath(name)).absolutePath());
     WriteAll(dir.filePath(name), bytes);
     return dir.filePath(name);
   }
@@ -87,58 +89,89 @@ class TestSend : public QObject {
   Q_OBJECT
 
  private slots:
-  // Each row: what goes wrong, the exit code, the records' outcomes, and the
-  // last line on standard error (the last record's status too).
-  void exitCodes_data() {
-    QTest::addColumn<QString>("fault");
+  // One file into one cradle: what goes wrong and how the file is written
+  // decide the exit code and what standard error says. Shift-JIS goes byte for
+  // byte, UTF-8 and UTF-16 are converted; a file that can't be sent is refused
+  // before "MASTER". `later`: the file once the first "MASTER" went unanswered.
+  void oneFile_data() {
+    QTest::addColumn<QString>("options");
     QTest::addColumn<SimOptions>("sim");
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("outcomes");
-    QTest::addColumn<QString>("last");
-    const SimOptions ok;
-    QTest::newRow("complete") << "" << ok << 0 << "complete" << "15ﾊﾞｲﾄ中 15ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了";
-    QTest::newRow("NAK x5") << "" << SimOptions{.nakAt = {{2, 5}}} << 6 << "nak" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ NAK受信";
-    QTest::newRow("silence") << "" << SimOptions{.silentAt = {{2, 5}}} << 5 << "no_reply" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
-    QTest::newRow("BEL") << "" << SimOptions{.belAt = 2} << 7 << "bel" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ BEL受信";
-    QTest::newRow("FUL") << "" << SimOptions{.fulAt = 2} << 8 << "ful" << "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>";
-    QTest::newRow("END refused five times") << "" << SimOptions{.nakEnd = 5} << 6 << "nak" << "END:ﾊﾝﾄﾞｼｪｲｸ NAK受信";
-    QTest::newRow("END silent five times") << "" << SimOptions{.silentEnd = 5} << 5 << "no_reply" << "END:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
-    QTest::newRow("connect time-out") << "" << SimOptions{.silentMaster = 1000000} << 5 << "no_reply"
-                                      << "MASTER:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ";
-    QTest::newRow("port in use") << "inuse" << ok << 4 << "socket_error"
-                                 << QString::number(EADDRINUSE) + " UDP設定に問題がないか確認してください。 " +
-                                        platform::OsErrorText(EADDRINUSE) + " " + link::wording::PortInUse(6000);
-    QTest::newRow("port in use, --keep-going: no retry") << "inuse --repeat --keep-going" << ok << 4 << "socket_error"
-                                                         << link::wording::PortInUse(6000);
-    QTest::newRow("empty file") << "empty" << ok << 3 << "file_error" << "61:No data available";
-    QTest::newRow("missing file") << "missing" << ok << 3 << "file_error" << "2:No such file or directory";
-    QTest::newRow("a FIFO") << "fifo" << ok << 3 << "file_error" << "22:Invalid argument";
-    QTest::newRow("a folder with nothing to send") << "folder" << ok << 3 << "file_error" << ": no *.csv or *.txt file to send";
-    QTest::newRow("a FIFO in a folder") << "folder-fifo" << ok << 3 << "complete file_error" << "22:Invalid argument";
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QByteArray>("later");
+    const auto row = [](const char* name, const char* options, const SimOptions& sim, const QByteArray& content, int code,
+                        const QByteArray& stored, const QString& says, const QByteArray& later = {}) {
+      QTest::newRow(name) << QString(options) << sim << content << code << stored << says << later;
+    };
+    const QByteArray abc = "abc\r\ndef\r\nghi\r\n", ab = "abc\r\n", sjis = "4901234567890,\xd0\xbf,198\r\n";
+    const QByteArray utf8 = "\xEF\xBB\xBF商品,〜−¢\r\n", cp932 = "\x8f\xa4\x95\x69,\x81\x60\x81\x7c\x81\x91\r\n";
+    const QByteArray utf16le("\xFF\xFE" "A\0\t\0\x0A\x4E\r\0\n\0", 12), utf16be("\xFE\xFF\0A\0\t\x4E\x0A\0\r\0\n", 12);
+    const QString inUse = platform::OsErrorText(EADDRINUSE) + " " + link::wording::PortInUse(6000);
+    row("complete", "", {}, abc, 0, abc, "15ﾊﾞｲﾄ中 15ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了");
+    row("NAK x5", "", {.nakAt = {{2, 5}}}, abc, 6, ab, "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ NAK受信");
+    row("silence", "", {.silentAt = {{2, 5}}}, abc, 5, ab, "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ");
+    row("BEL", "", {.belAt = 2}, abc, 7, ab, "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ BEL受信");
+    row("FUL", "", {.fulAt = 2}, abc, 8, ab, "ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ FUL受信<PDTﾒﾓﾘﾌﾙ>");
+    row("connect time-out", "--connect-timeout 3", {.silentMaster = 1000000}, abc, 5, "", "MASTER:ﾊﾝﾄﾞｼｪｲｸ 受信ﾀｲﾑｱｳﾄ");
+    row("port in use", "", {}, abc, 4, "", QString::number(EADDRINUSE) + " UDP設定に問題がないか確認してください。 " + inUse);
+    row("port in use, --keep-going: no retry", "--repeat --keep-going", {}, abc, 4, "", inUse);
+    row("empty file", "", {}, "", 3, "", "61:No data available");
+    row("missing file", "", {}, abc, 3, "", "2:No such file or directory");
+    row("a FIFO", "", {}, abc, 3, "", "22:Invalid argument");
+    row("a folder with nothing to send", "", {}, abc, 3, "", ": no *.csv or *.txt file to send");
+    row("a FIFO in a folder, after MASTER", "", {}, abc, 3, "", "22:Invalid argument");
+    row("Shift-JIS that reads as UTF-8 too", "", {}, sjis, 0, sjis, "reads as UTF-8 too");
+    row("UTF-8 converted", "", {}, utf8, 0, cp932, "UTF-8: converted");
+    row("UTF-16 LE converted", "", {}, utf16le, 0, "A\t\x8f\xe3\r\n", "UTF-16: converted");
+    row("UTF-16 BE converted", "", {}, utf16be, 0, "A\t\x8f\xe3\r\n", "UTF-16: converted");
+    row("cp932: UTF-8 as it is", "--encoding cp932", {}, utf8, 0, utf8, "");
+    row("utf-8: 4°C converted", "--encoding utf-8", {}, "4°C\r\n", 0, "4\x81\x8b" "C\r\n", "");
+    row("a stray byte in UTF-8", "", {}, "商品\r\nab\xff\r\n", 3, "", "--encoding cp932 sends it as it is");
+    row("EUC-JP", "", {}, "1,\xa4\xb3\xa4\xf3\r\n", 3, "", "ﾚｺｰﾄﾞ1:6文字目 Shift-JISとして読めないﾊﾞｲﾄがあります");
+    row("a private-use character", "", {}, "商品,\xef\xa1\xaf\r\n", 3, "", "ﾚｺｰﾄﾞ1:4文字目 Shift-JISに変換できない文字があります");
+    row("nothing but a byte-order mark", "", {}, "\xEF\xBB\xBF", 3, "", "61:No data available");
+    // What is sent and reported is the file as it is read once the terminal answers.
+    const QByteArray two = "商品\r\n棚\r\n";
+    row("emptied", "", {.silentMaster = 2}, two, 3, "", "61:No data available", "");
+    row("grown", "", {.silentMaster = 2}, two, 0, "\x8f\xa4\x95\x69\r\n\x92\x49\r\n\x91\x9d\r\n", "18ﾊﾞｲﾄ中 18ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了",
+        "商品\r\n棚\r\n増\r\n");
+    row("no longer UTF-8", "", {.silentMaster = 2}, two, 3, "\x8f\xa4\x95\x69\r\n", "ﾚｺｰﾄﾞ2:3文字目 UTF-8として読めないﾊﾞｲﾄがあります",
+        "商品\r\nab\xff\r\n");
   }
-  void exitCodes() {
-    QFETCH(QString, fault);
+  void oneFile() {
+    QFETCH(QString, options);
     QFETCH(SimOptions, sim);
+    QFETCH(QByteArray, content);
     QFETCH(int, code);
-    QFETCH(QString, outcomes);
-    QFETCH(QString, last);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, says);
+    QFETCH(QByteArray, later);
+    const QString row = QTest::currentDataTag();
     Shop shop;
     sim::Terminal& cradle = shop.Cradle(1, sim);
     int e = 0;
-    auto held = fault.startsWith("inuse") ? shop.net.Bind(6000, e) : nullptr;
-    QString file = shop.File("f.csv", fault == "empty" ? "" : "abc\r\ndef\r\nghi\r\n");
-    if (fault == "missing") file = shop.dir.filePath("missing.csv");
-    if (fault.startsWith("folder")) QDir().mkpath(file = shop.dir.filePath("outbox"));
-    if (fault == "folder-fifo") QVERIFY(QFile::copy(shop.dir.filePath("f.csv"), file + "/a.csv"));
-    if (fault.endsWith("fifo"))
-      QCOMPARE(::mkfifo(qPrintable(fault == "fifo" ? (file = shop.dir.filePath("fifo.csv")) : file + "/b.csv"), 0600), 0);
-    const Run r = shop.Send(QStringList{"--host", "127.0.0.2", "--json", "--connect-timeout", "3", file} + fault.split(' ').mid(1));
+    auto held = row.startsWith("port in use") ? shop.net.Bind(6000, e) : nullptr;
+    QString file = shop.File("f.csv", content);
+    if (row == "missing file") file = shop.dir.filePath("missing.csv");
+    if (row.contains("folder")) QDir().mkpath(file = shop.dir.filePath("outbox"));
+    if (row.contains("FIFO"))
+      QCOMPARE(::mkfifo(qPrintable(row.contains("folder") ? file + "/b.csv" : (file = shop.dir.filePath("fifo.csv"))), 0600), 0);
+    if (row.contains("FIFO in a folder")) QVERIFY(QFile::copy(shop.dir.filePath("f.csv"), file + "/a.csv"));
+    const Run r = shop.Send(QStringList{"--host", "127.0.0.2", "--json", file} + options.split(' ', Qt::SkipEmptyParts), false,
+                            [&](send::Sender&) {
+                              if (cradle.Stats().masters == 1 && !later.isNull()) WriteAll(file, std::exchange(later, {}));
+                            });
     QCOMPARE(r.code, code);
-    QCOMPARE(r.Outcomes().join(' '), outcomes);
-    QVERIFY2(r.ErrLines().last().endsWith(last) && r.ErrLines().last().endsWith(r.Records().last()["status"].toString()),
+    // Each exit code stands for one outcome, and the last record's status is a line of its own.
+    static const QStringList outcomes{"complete", "", "", "file_error", "socket_error", "no_reply", "nak", "bel", "ful"};
+    QCOMPARE(r.Records().last()["outcome"].toString(), outcomes[code]);
+    QVERIFY2(r.err.contains(says.toUtf8()) && r.err.contains((r.Records().last()["status"].toString() + '\n').toUtf8()),
              r.err.constData());
-    if (code == 0) QCOMPARE(ReadAll(shop.Stored(1)), QByteArray("abc\r\ndef\r\nghi\r\n"));
-    if (outcomes == "file_error") QVERIFY(cradle.Received().isEmpty());  // refused before "MASTER"
+    QCOMPARE(ReadAll(shop.Stored(1)), stored);
+    QCOMPARE(cradle.Received().count("END\r"), r.Fields({"outcome"}).count("complete"));  // none after a file cut short
+    if (code == 3 && !row.contains("after MASTER") && sim.silentMaster == 0) QVERIFY(cradle.Received().isEmpty());
   }
 
   // The records: every field, --log beside --json, and the files a failure
@@ -152,7 +185,7 @@ class TestSend : public QObject {
     const Run r = shop.Send({"--host", "127.0.0.2", "--json", "--log", log, "--title-line", "-q", a,
                              shop.File("b.csv", "NAME\r\nB,1\r\n"), shop.File("c.csv", "NAME\r\nC,1\r\n")});
     QCOMPARE(r.code, 7);
-    QCOMPARE(r.Outcomes(), (QStringList{"complete", "bel", "not_sent"}));
+    QCOMPARE(r.Fields({"outcome"}), (QStringList{"complete", "bel", "not_sent"}));
     QCOMPARE(r.ErrLines(), QStringList{r.Records()[1]["status"].toString()});
     QCOMPARE(ReadAll(log), r.out);
     QVERIFY(r.Records()[2]["sha256"].isNull());
@@ -178,17 +211,12 @@ class TestSend : public QObject {
     QByteArray kanji;
     for (int i = 0; i < 40; ++i) kanji += "\x8f\xa4\x95\x69\x83\x7d\x83\x58\x83\x5e,120\r\n";
     const QString f = shop.File("k.csv", kanji);
-    QStringList atTheEnd;  // as the last line is acknowledged
-    bool watching = false;
+    QString full;  // as the last line is acknowledged
     Run r = shop.Send({"--host", "127.0.0.2", f}, true, [&](send::Sender& s) {
-      if (!std::exchange(watching, true))
-        QObject::connect(&s.DownloadOf(0), &link::Download::LineAcknowledged, &s, [&] {
-          if (s.DownloadOf(0).Result().linesSent == 40) atTheEnd = s.ProgressLines();
-        });
+      if (s.ProgressLines().value(0).contains(" 40 lines")) full = s.ProgressLines()[0];
     });
     QCOMPARE(r.code, 0);
-    QVERIFY2(atTheEnd.value(0).startsWith(QStringLiteral("[########################] 100% %1/%1 bytes  40 lines").arg(kanji.size())),
-             qPrintable(atTheEnd.value(0)));
+    QVERIFY2(full.startsWith(QStringLiteral("[########################] 100% %1/%1 bytes").arg(kanji.size())), qPrintable(full));
     QVERIFY(r.err.count("\x1b[K") < 30);  // 40 lines at 20 a second: two seconds, twenty redraws
     r = shop.Send({"--host", "127.0.0.2", "--host", "127.0.0.3", f}, true);
     // A line each, and back up over both before they are drawn again.
@@ -197,23 +225,20 @@ class TestSend : public QObject {
     QCOMPARE(r.ErrLines().size(), 2 + 40 + 1);
     QCOMPARE(r.ErrLines()[2], QStringLiteral("%1ﾊﾞｲﾄ中 0ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ済み").arg(kanji.size()));
 
-    // A change shows a tenth of a second later, changes meanwhile coalesced,
-    // and only the line that changed is written again.
+    // A change shows a tenth of a second later, and only the line that changed is written again.
     platform::ManualClock clock;
     QBuffer err;
     err.open(QIODevice::WriteOnly);
-    QStringList lines{"first cradle 10%", "second cradle waiting"};
+    QStringList lines{"a 10%", "b waiting"};
     send::Progress bars(err, true, [&] { return lines; }, clock);
     bars.Changed();
     clock.Advance(10);
-    lines[0] = "first cradle 20%";
-    bars.Changed();
+    lines[0] = "a 20%";
     bars.Changed();
     clock.Advance(9);
-    QCOMPARE(err.data().count("first cradle 20%"), 0);
+    QCOMPARE(err.data(), QByteArray("a 10%\x1b[K\nb waiting\x1b[K\n"));
     clock.Advance(1);
-    QCOMPARE(err.data().count("first cradle 20%"), 1);
-    QCOMPARE(err.data().count("second cradle waiting"), 1);
+    QCOMPARE(err.data(), QByteArray("a 10%\x1b[K\nb waiting\x1b[K\n\x1b[2A\ra 20%\x1b[K\r\x1b[2B"));
   }
 
   // What is refused before anything is sent: options, hosts and hosts files
@@ -233,20 +258,17 @@ class TestSend : public QObject {
     QTest::newRow("--since alone") << QStringList{"--since", "2026-12-01", "x"} << none << 2 << "--history";
     QTest::newRow("no host anywhere") << QStringList{"x"} << none << 2 << "no remote host";
     QTest::newRow("two parts") << QStringList{"--host", "127.1", "x"} << none << 2 << "not an IPv4 address";
-    QTest::newRow("one number") << QStringList{"--host", "2130706434", "x"} << none << 2 << "not an IPv4 address";
     QTest::newRow("one cradle, two spellings") << QStringList{"--host", "127.0.0.2", "--host", "127.000.000.002", "x"} << none
                                                << 2 << "127.0.0.2 and 127.000.000.002 are the same cradle";
     QTest::newRow("hosts: CR line ends") << check << QByteArray("127.0.0.2\r127.0.0.3:7\r") << 0 << "cradles: 2";
     QTest::newRow("hosts: UTF-16") << check << QByteArray("\xFF\xFE" "1\0" "2\0", 6) << 2 << ":1: UTF-16";
     QTest::newRow("hosts checked with the options") << QStringList{"--port", "0"} + check << QByteArray("127.0.0.2\n") << 2
                                                     << "--port";
-    QTest::newRow("hosts: one cradle, two spellings") << check << QByteArray("127.0.0.2\n127.000.000.002\n") << 2 << "same cradle";
     QTest::newRow("hosts: NUL") << check << QByteArray("127.0.0.2\n127.0.0.3\0\n", 21) << 2 << ":2: a NUL";
     QTest::newRow("hosts: signed port") << QStringList{"--hosts", "@", "x"} << QByteArray("# front\n\n127.0.0.2:+6001\n") << 2 << ":3:";
     QTest::newRow("hosts: blank in port") << QStringList{"--hosts", "@", "x"} << QByteArray("127.0.0.2: 6001\n") << 2 << ":1:";
     QTest::newRow("hosts: octal form") << check << QByteArray("127.1\n") << 2 << ":1: \"127.1\"";
     QTest::newRow("hosts: too large") << check << QByteArray(1 << 21, '#') << 2 << "File too large";
-    QTest::newRow("hosts: /dev/zero") << QStringList{"--hosts", "/dev/zero", "x"} << none << 2 << "Invalid argument";
     QTest::newRow("settings: /dev/zero") << QStringList{"--settings", "/dev/zero", "x"} << none << 2 << "is not valid";
   }
   void usageErrors() {
@@ -259,82 +281,6 @@ class TestSend : public QObject {
     const Run r = shop.Send(args);
     QCOMPARE(r.code, code);
     QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
-  }
-
-  // Shift-JIS goes as it is, byte for byte; UTF-8 and UTF-16 are converted;
-  // a file that is neither is refused before anything is sent.
-  void encodings_data() {
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QString>("says");
-    const QByteArray utf8 = "\xEF\xBB\xBF商品,〜−¢\r\n", cp932 = "\x8f\xa4\x95\x69,\x81\x60\x81\x7c\x81\x91\r\n";
-    const QByteArray utf16le("\xFF\xFE" "A\0\t\0\x0A\x4E\r\0\n\0", 12), utf16be("\xFE\xFF\0A\0\t\x4E\x0A\0\r\0\n", 12);
-    for (const auto& [name, bytes] : QList<QPair<const char*, QByteArray>>{
-             {"ﾐｿ", "\xd0\xbf"}, {"ﾂｰ", "\xc2\xb0"}, {"ﾏｰﾚｰ", "\xcf\xb0\xda\xb0"}, {"ﾗｼﾞｵ", "\xd7\xbc\xde\xb5"},
-             {"ﾄｲﾚ用", "\xc4\xb2\xda\x97\x70"}}) {
-      const QByteArray line = "4901234567890," + bytes + ",198\r\n";
-      QTest::newRow(qPrintable(QString("Shift-JIS %1").arg(name))) << QStringList{} << line << 0 << line << "reads as UTF-8 too";
-    }
-    QTest::newRow("UTF-8 converted") << QStringList{} << utf8 << 0 << cp932 << "UTF-8: converted";
-    QTest::newRow("UTF-16 LE converted") << QStringList{} << utf16le << 0 << QByteArray("A\t\x8f\xe3\r\n") << "UTF-16: converted";
-    QTest::newRow("UTF-16 BE converted") << QStringList{} << utf16be << 0 << QByteArray("A\t\x8f\xe3\r\n") << "UTF-16: converted";
-    QTest::newRow("control bytes pass through") << QStringList{} << QByteArray("商品\x7f\x1a\x1c\r\n") << 0
-                                                << QByteArray("\x8f\xa4\x95\x69\x7f\x1a\x1c\r\n") << "";
-    QTest::newRow("cp932: UTF-8 as it is") << QStringList{"--encoding", "cp932"} << utf8 << 0 << utf8 << "";
-    QTest::newRow("utf-8: 4°C converted") << QStringList{"--encoding", "utf-8"} << QByteArray("4°C\r\n") << 0
-                                          << QByteArray("4\x81\x8b" "C\r\n") << "";
-    QTest::newRow("a stray byte in UTF-8") << QStringList{} << QByteArray("商品\r\nab\xff\r\n") << 3 << QByteArray()
-                                           << "--encoding cp932 sends it as it is";
-    QTest::newRow("EUC-JP") << QStringList{} << QByteArray("1,\xa4\xb3\xa4\xf3\r\n") << 3 << QByteArray()
-                            << "ﾚｺｰﾄﾞ1:6文字目 Shift-JISとして読めないﾊﾞｲﾄがあります";
-    QTest::newRow("a private-use character") << QStringList{} << QByteArray("商品,\xef\xa1\xaf\r\n") << 3 << QByteArray()
-                                             << "ﾚｺｰﾄﾞ1:4文字目 Shift-JISに変換できない文字があります";
-    QTest::newRow("nothing but a byte-order mark") << QStringList{} << QByteArray("\xEF\xBB\xBF") << 3 << QByteArray()
-                                                   << "61:No data available";
-  }
-  void encodings() {
-    QFETCH(QStringList, options);
-    QFETCH(QByteArray, content);
-    QFETCH(int, code);
-    QFETCH(QByteArray, stored);
-    QFETCH(QString, says);
-    Shop shop;
-    sim::Terminal& cradle = shop.Cradle(1);
-    const Run r = shop.Send(QStringList{"--host", "127.0.0.2"} << options << shop.File("e.csv", content));
-    QCOMPARE(r.code, code);
-    QCOMPARE(ReadAll(shop.Stored(1)), stored);
-    if (code != 0) QVERIFY(cradle.Received().isEmpty());  // refused before "MASTER"
-    QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
-  }
-
-  // The file changes while "MASTER" goes unanswered: what was sent, and what
-  // is reported, is the file as it was read when the terminal answered.
-  void fileChangesBeforeTheTerminalAnswers_data() {
-    QTest::addColumn<QByteArray>("later");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("last");
-    QTest::addColumn<int>("bytes");  // of the file, as read and sent
-    QTest::newRow("emptied") << QByteArray("") << 3 << "61:No data available" << 0;
-    QTest::newRow("grown") << QByteArray("商品\r\n棚\r\n増\r\n") << 0 << "18ﾊﾞｲﾄ中 18ﾊﾞｲﾄ ﾀﾞｳﾝﾛｰﾄﾞ完了" << 18;
-    QTest::newRow("no longer UTF-8") << QByteArray("商品\r\nab\xff\r\n") << 3 << "ﾚｺｰﾄﾞ2:3文字目 UTF-8として読めないﾊﾞｲﾄがあります" << 8;
-  }
-  void fileChangesBeforeTheTerminalAnswers() {
-    QFETCH(QByteArray, later);
-    QFETCH(int, code);
-    QFETCH(QString, last);
-    QFETCH(int, bytes);
-    Shop shop;
-    sim::Terminal& cradle = shop.Cradle(1, SimOptions{.silentMaster = 2});
-    const QString f = shop.File("c.csv", "商品\r\n棚\r\n");
-    const Run r = shop.Send({"--host", "127.0.0.2", "--json", f}, false, [&](send::Sender&) {
-      if (cradle.Stats().masters == 1 && !later.isNull()) WriteAll(f, std::exchange(later, QByteArray()));
-    });
-    QCOMPARE(r.code, code);
-    QVERIFY2(r.ErrLines().last().endsWith(last), r.err.constData());
-    QCOMPARE(r.Records()[0]["bytes"].toInt(), bytes);
-    QVERIFY(!cradle.Received().contains("END\r") || code == 0);
   }
 
   // Every file to every cradle at once; a cradle's failure ends that cradle's
@@ -351,8 +297,7 @@ class TestSend : public QObject {
     QCOMPARE(r.code, 8);  // 127.0.0.3 came before 127.0.0.5
     QCOMPARE((QList<QByteArray>{ReadAll(shop.Stored(1)), ReadAll(shop.Stored(3)), ReadAll(shop.Stored(4))}),
              (QList<QByteArray>{"B,1\r\n", "B,1\r\n", "A,1\r\n"}));
-    QStringList seen;
-    for (const QJsonObject& o : r.Records()) seen << o["host"].toString() + ' ' + o["outcome"].toString();
+    QStringList seen = r.Fields({"host", "outcome"});
     seen.sort();
     QCOMPARE(seen, (QStringList{"127.0.0.2 complete", "127.0.0.2 complete", "127.0.0.3:6001 ful", "127.0.0.3:6001 not_sent",
                                 "127.0.0.4 complete", "127.0.0.4 complete", "127.0.0.5 bel", "127.0.0.5 not_sent"}));
@@ -390,21 +335,16 @@ class TestSend : public QObject {
                               cradle.Options().belAt = QList<int>{3, 4, 5, 7}.contains(mastersAt.size());  // terminals 2, 3, 5
                             });
     QCOMPARE(r.code, 7);  // the first failure
-    QStringList seen;  // terminal and outcome
-    for (const QJsonObject& o : r.Records()) seen << QString::number(o["terminal"].toInt()) + ' ' + o["outcome"].toString();
-    QCOMPARE(seen, (QStringList{"1 complete", "1 complete", "2 bel", "3 bel", "4 complete", "5 bel", "6 complete"}));
+    QCOMPARE(r.Fields({"terminal", "outcome"}), (QStringList{"1 complete", "1 complete", "2 bel", "3 bel", "4 complete", "5 bel", "6 complete"}));
     QCOMPARE(r.Records()[4]["sha256"].toString(), Sha256("NEW\r\n"));
     QCOMPARE(ReadAll(shop.Stored(1)), QByteArray("NEW\r\n"));
     QVERIFY(!cradle.Received().join().contains("partial"));
-    // Seconds between "MASTER"s (terminal 1's two files, terminal 2's two
-    // tries, then one each): no pause after a completed terminal, 10 s after
-    // the first failure, 20 s after the second, 10 s again after one that
-    // follows a completed terminal.
+    // Seconds between "MASTER"s (terminal 1's two files, terminal 2's two tries, then one each): no pause after a
+    // completed terminal; after a failure 10 s, doubling, and 10 s again once a terminal has completed.
     QList<qint64> gaps;
     for (qsizetype i = 1; i < mastersAt.size(); ++i) gaps << (mastersAt[i] - mastersAt[i - 1]) / link::kTicksPerSecond;
     QCOMPARE(gaps, (QList<qint64>{0, 0, 1, 10, 20, 0, 10}));
   }
-
 
   // Signals: what was cut off decides between 0 and 130.
   void interrupted_data() {
@@ -442,7 +382,7 @@ class TestSend : public QObject {
       if (now && !row.contains("failures") && !std::exchange(sent, true)) s.Interrupt();
     });
     QCOMPARE(r.code, code);
-    QCOMPARE(r.Outcomes(), outcomes);
+    QCOMPARE(r.Fields({"outcome"}), outcomes);
   }
 
   // --history: a day and a cradle a row; terminals complete and failed, and
@@ -457,14 +397,13 @@ class TestSend : public QObject {
                             R"("started":"2026-12-%3T08:00:00.000+09:00","terminal":%5})" "\n")
                  .arg(file, outcome, day, sha).arg(terminal).toUtf8();
     const QString path = shop.File("transfers.jsonl", log + "{not a record\n");
-    Run r = shop.Send({"--history", path, "--since", "2026-12-08"});
+    const Run r = shop.Send({"--history", path, "--since", "2026-12-08"});
     QCOMPARE(r.code, 0);
     QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("2026-12-08  192.0.2.11  complete 2  failed 1 (no_reply 1)\n"
                                                       "    items.csv  cccc2222  terminals 2\n"));
-    r = shop.Send({"--history", path, "--json"});
-    const QJsonArray days = QJsonDocument::fromJson(r.out).object()["days"].toArray();
-    QCOMPARE(days.size(), 2);
-    QCOMPARE(days[1].toObject()["cradles"].toArray()[0].toObject()["failed"].toObject()["no_reply"].toInt(), 1);
+    QCOMPARE(shop.Send({"--history", path, "--since", "2026-12-08", "--json"}).out,
+             QByteArray(R"({"days":[{"cradles":[{"complete":2,"failed":{"no_reply":1},"files":[{"file":"items.csv",)"
+                        R"("sha256":"cccc2222dddd","terminals":2}],"host":"192.0.2.11"}],"date":"2026-12-08"}]})" "\n"));
   }
 
   // ---- the real program, real signals, real UDP -------------------------------
@@ -487,8 +426,7 @@ class TestSend : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(sim.Cradle().Stats().silences > 0 && p.canReadLine() && ReadAll(log).endsWith('\n'), 10000);
       ::kill(pid_t(p.processId()), signal);
       QVERIFY(p.waitForFinished(2000));
-      for (const QByteArray& line : ReadAll(log).split('\n'))
-        QVERIFY(line.isEmpty() || !QJsonDocument::fromJson(line).isNull());
+      for (const QByteArray& line : ReadAll(log).split('\n')) QVERIFY(line.isEmpty() || !QJsonDocument::fromJson(line).isNull());
       if (signal == SIGKILL) continue;
       QCOMPARE(p.exitCode(), 130);
       const QByteArray err = p.readAllStandardError();
