@@ -18,7 +18,8 @@ python3 - "$1" <<'PY'
 import os, re, subprocess, sys, unicodedata
 
 def run(lang, *args):
-    return subprocess.run([sys.argv[1], *args], env=dict(os.environ, LANG=lang, LC_ALL='', LANGUAGE=''), capture_output=True, text=True)
+    env = dict(os.environ, LANG=lang, LC_ALL='', LANGUAGE='')
+    return subprocess.run([sys.argv[1], *args], env=env, capture_output=True, text=True)
 def width(s): return sum(1 + (unicodedata.east_asian_width(c) in 'WF') for c in s)
 failures = []
 for lang, first in (('C', 'Usage: '), ('ja_JP.UTF-8', '使い方: ')):
