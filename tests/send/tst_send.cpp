@@ -171,10 +171,9 @@ class TestSend : public QObject {
     if (code == 3 && !row.contains("after MASTER") && sim.silentMaster == 0) QVERIFY(cradle.Received().isEmpty());
   }
 
-  // Every file to every cradle at once; a cradle's failure ends that cradle's
-  // run only, and the exit code is that of the first cradle given that failed.
-  // Each record holds every field, on standard output and in --log alike.
-  // Zero-padded parts of an address are decimal: 127.0.0.010 is the tenth.
+  // Every file to every cradle at once; a cradle's failure ends that cradle's run only, and the exit code
+  // is that of the first cradle given that failed. Each record holds every field, on standard output and
+  // in --log alike. Zero-padded parts of an address are decimal: 127.0.0.010 is the tenth.
   void records() {
     Shop shop;
     shop.Cradle(1, SimOptions{.nakAt = {{1, 2}}});
@@ -209,10 +208,8 @@ class TestSend : public QObject {
     QCOMPARE(QJsonDocument(j).toJson(QJsonDocument::Compact), QJsonDocument(expected).toJson(QJsonDocument::Compact));
   }
 
-  // On a terminal, one line per cradle, redrawn at most ten times a second
-  // and only where it changed; it counts the file's bytes, so it is full
-  // with the last line of a file of double-byte text. Elsewhere every status
-  // text, one per line.
+  // On a terminal a line per cradle, redrawn at most ten times a second; it counts bytes, so it is
+  // full with the last line of double-byte text. Elsewhere every status text, one per line.
   void progress() {
     Shop shop;
     shop.Cradle(1);
@@ -289,10 +286,9 @@ class TestSend : public QObject {
     QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
   }
 
-  // Terminal after terminal from an outbox: no "MASTER" while it holds nothing
-  // to send; each terminal gets the files as they are when it comes; with
-  // --keep-going a failed terminal is recorded and the cradle pauses (10 s,
-  // doubling) so that the same terminal is not failed again at once.
+  // Terminal after terminal from an outbox: no "MASTER" while it holds nothing to send; each terminal
+  // gets the files as they are when it comes; with --keep-going a failed terminal is recorded and the
+  // cradle pauses, so that the same terminal is not failed again at once.
   void terminalAfterTerminal() {
     Shop shop;
     sim::Terminal& cradle = shop.Cradle(1);
