@@ -21,7 +21,7 @@ printf 'A,1\r\nA,2\r\n' > "$work/a.csv"
   --connect-timeout 5 -q --json "$work/a.csv" > "$work/out.json" 2> "$work/err.txt"
 rc=$?
 [[ $rc -eq 7 && $(cat "$work/err.txt") == "127.0.0.3: ﾚｺｰﾄﾞ2:ﾊﾝﾄﾞｼｪｲｸ BEL受信" ]] ||
-  fail "exit $rc, not 7 (BEL at cradle 2): $(cat "$work/err.txt")"
+  fail "exit $rc and stderr: $(cat "$work/err.txt") (wanted 7 and cradle 2's BEL alone)"
 for n in 1 3; do cmp -s "$work/cradle-$n.out" "$work/a.csv" || fail "cradle $n does not hold the file"; done
 [[ $(cat "$work/cradle-2.out") == $'A,1\r' ]] || fail "cradle 2 holds: $(od -c "$work/cradle-2.out")"
 pairs=$(grep -o '"\(host\|outcome\)":"[^"]*"' "$work/out.json" | cut -d'"' -f4 | paste -d' ' - - | sort | paste -sd,)
