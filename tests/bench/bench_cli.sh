@@ -17,8 +17,8 @@ for sig in INT TERM; do
   sleep 0.5
   kill -"$sig" $!
   wait $!; rc=$?
-  [[ $rc -eq 130 ]] || fail "SIG$sig: exit $rc, not 130"
   sleep 0.2
+  [[ $rc -eq 130 ]] || fail "SIG$sig: exit $rc, not 130"
   ! pgrep -f "$scratch/" >/dev/null || fail "SIG$sig: the simulator was left running"
   [[ -z $(ls -A "$scratch" | grep -v '^out.txt$') ]] || fail "SIG$sig: left behind: $(ls "$scratch")"
 done
