@@ -50,6 +50,14 @@ QString AppendLine(const QString& path, const QByteArray& line) {
   return e ? QString::fromLocal8Bit(std::strerror(e)) : QString();
 }
 
+QString CannotAppend(const QString& path) {
+  const QFileInfo info(path);
+  const QByteArray at = QFile::encodeName(info.exists() ? path : info.absolutePath());
+  if (info.exists() && !info.isFile()) return QString::fromLocal8Bit(std::strerror(info.isDir() ? EISDIR : EINVAL));
+  if (::access(at.constData(), info.exists() ? W_OK : W_OK | X_OK) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+  return QString();
+}
+
 int PrintHistory(const QString& path, std::optional<QDate> since, bool json, QIODevice& out, QIODevice& err) {
   QFile file(path);
   if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {

@@ -32,6 +32,9 @@ QByteArray JsonLine(const Record& record);
 // Appends one line to `path` in one write (O_APPEND): a record is whole or
 // absent, whoever else appends or rotates. Empty, or why it failed.
 QString AppendLine(const QString& path, const QByteArray& line);
+// Whether AppendLine could write to `path`, without creating it: empty, or
+// why not.
+QString CannotAppend(const QString& path);
 
 // The log at `path` by day and cradle: terminals complete, terminals failed by
 // outcome, the files they got with the start of their sha256. A table, or

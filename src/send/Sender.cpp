@@ -91,6 +91,11 @@ std::optional<int> Sender::Start() {
   if (!options_.history.isEmpty()) return PrintHistory(options_.history, options_.since, options_.json, out_, err_);
   if (!options_.checkHosts.isEmpty()) options_.hostsFile = options_.checkHosts;
   if (auto code = ReadCradles()) return code;
+  // Found at the start, not as a line on standard error at every record: a
+  // run whose history is lost must not end as if all were well.
+  if (!options_.logFile.isEmpty())
+    if (const QString why = CannotAppend(options_.logFile); !why.isEmpty())
+      return Say(kProgram + Text::tr(": --log %1: cannot be written: %2").arg(options_.logFile, why)), kExitUsage;
   if (!options_.checkHosts.isEmpty()) {  // the cradles as a run would take them: nothing is sent
     if (!options_.quiet) Say(options_.checkHosts + Text::tr(": cradles: %1").arg(cradles_.size()));
     return kExitComplete;

@@ -273,6 +273,9 @@ class TestSend : public QObject {
     QTest::newRow("hosts: blank in port") << check << QByteArray("127.0.0.2: 6001\n") << ":1:";
     QTest::newRow("hosts: octal form") << check << QByteArray("127.1\n") << ":1: \"127.1\"";
     QTest::newRow("hosts: too large") << check << QByteArray(1 << 21, '#') << "File too large";
+    QTest::newRow("log: no folder") << QStringList{"--log", "/nonexistent/t.jsonl"} + check << QByteArray("127.0.0.2\n")
+                                    << "--log /nonexistent/t.jsonl: cannot be written: No such file or directory";
+    QTest::newRow("log: a folder") << QStringList{"--log", "/", "--host", "127.0.0.2", "x"} << none << "Is a directory";
     QTest::newRow("settings: /dev/zero") << QStringList{"--settings", "/dev/zero", "x"} << none << "is not valid";
   }
   void usageErrors() {
