@@ -146,6 +146,7 @@ class TestPlatform : public QObject {
         << L{"a\t\x8F\xE3", "!NotUtf16 2"} << C{12, 15};
     // A file holding nothing but a byte-order mark is as empty as an empty file.
     QTest::newRow("UTF-8 mark alone") << QByteArray(platform::kUtf8Bom) << Conversion::None << L{} << C{};
+    QTest::newRow("UTF-16 mark alone") << QByteArray("\xFF\xFE") << Conversion::FromUtf8 << L{} << C{};
   }
   void lines() {
     QFETCH(QByteArray, content);
@@ -173,7 +174,7 @@ class TestPlatform : public QObject {
   }
 
   // Only regular files are read, and opening one never blocks: a FIFO without
-  // a writer would hang, a device (which reads as a FIFO does) never ends.
+  // a writer would hang, a device never ends.
   void notRegularFiles() {
     QTemporaryDir dir;
     const QString fifo = dir.filePath("fifo");
@@ -181,7 +182,8 @@ class TestPlatform : public QObject {
     QByteArray line;
     platform::ErrorState judged;
     platform::EncodingVerdict verdict;
-    for (const auto& [path, error] : {std::pair<QString, int>{fifo, EINVAL}, {dir.path(), EISDIR}, {dir.filePath("-"), ENOENT}}) {
+    for (const auto& [path, error] : {std::pair<QString, int>{fifo, EINVAL}, {"/dev/zero", EINVAL},
+                                      {dir.path(), EISDIR}, {dir.filePath("missing"), ENOENT}}) {
       files::LineReader reader;
       QVERIFY(!reader.Open(path, Conversion::None) && reader.Read(line) == Next::Failed);
       QVERIFY(!files::JudgeFile(path, verdict, judged));
