@@ -77,15 +77,12 @@ class TestSettings : public QObject {
         {" a , \"b\",\"c\",\"d\"x,  -5 ,\t1  ,7,8", "valid a|b|c|d|-5|1"},
         {"1,2,3,4,5,\"1", "valid 1|2|3|4|5|1"},  // an unclosed quote runs to the end
         {line + QByteArray(65536 - line.size(), ' '), "valid a|6000|h|6001|0|0"},
-        {"1,2,3,4,5,2", "bad parameter 1|2|3|4|5|2"},
-        {"1,2,3,4,5,-1", "bad parameter 1|2|3|4|5|-1"},
-        {"\"a\",\"6000\",\"h\",\"6001\",0\r\n", "invalid -"},
-        {"1,2,3,4,70000,0", "invalid -"},
-        {"1,2,3,4,0,70000", "invalid -"},
+        {"1,2,3,4,5,2", "bad parameter 1|2|3|4|5|2"}, {"1,2,3,4,5,-1", "bad parameter 1|2|3|4|5|-1"},
+        {"\"a\",\"6000\",\"h\",\"6001\",0\r\n", "invalid -"}, {"", "invalid -"},
+        {"1,2,3,4,70000,0", "invalid -"}, {"1,2,3,4,0,70000", "invalid -"},
         {"1,2,3,\"4\x82\",0,0", "invalid -"},  // a lead byte without its trail
-        {"", "invalid -"},
         {line + QByteArray(65537 - line.size(), ' '), "invalid -"},
-        {"fifo", "invalid -"},  // a device reads like it: neither may hold up the program
+        {"fifo", "invalid -"},  // a FIFO without a writer must not hold up the program
         {"missing", "missing -"}};
     QStringList got, want;
     for (const auto& [content, result] : cases) {
