@@ -61,7 +61,7 @@ class TestPlatform : public QObject {
         {"\xFE\xFF", "UTF-16 BE"}, {"\xEF\xBB\xBF" "a\xB1", "UTF-8"}, {"\x8F\xA4\x95\x69,1\r\n", "Shift-JIS"},
         // Half-width katakana in pairs are valid UTF-8, and never above U+07FF: ﾐｿ, ﾏｰﾚｰ, ﾗｼﾞｵ, ﾄｲﾚ用.
         {head + "\xD0\xBF,198\r\n", "Shift-JIS +1:15"},
-        {"a\rb\r" + head + "\xCF\xB0\xDA\xB0", "Shift-JIS +3:15"},
+        {"a\rb\r12345678\n\xCF\xB0\xDA\xB0", "Shift-JIS +4:1"},  // a line feed after eight bytes is no CR LF
         {"a\r\n\n" + head + "\xD7\xBC\xDE\xB5", "Shift-JIS +3:15"},
         {head + "\xC4\xB2\xDA\x97\x70", "Shift-JIS +1:15"},
         {"\xD0\xBF\xD0", "Shift-JIS"},  // UTF-8 cut by the end
