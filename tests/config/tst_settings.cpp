@@ -12,8 +12,6 @@
 
 using namespace korima::config;
 using platform::vbOKOnly;
-using State = SettingsFileState;
-Q_DECLARE_METATYPE(State)
 
 namespace {
 // A record in the file's order, and back.
@@ -62,85 +60,69 @@ class TestSettings : public QObject {
     Settings.SettingsPath = ini_;
     told_.clear();
     QDir::setCurrent(tmp_.path());
+    qputenv("HOME", tmp_.filePath("home").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
   }
 
-  // The file as the reader takes it, without a word to the user; `fields` in
-  // the file's order, joined by "|". "fifo", "missing" and paths from "/"
-  // stand for such files.
-  void load_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<State>("state");
-    QTest::addColumn<QString>("fields");  // empty: the record is left alone
-    const auto row = [](const char* name, const QByteArray& content, State state, const char* fields = "") {
-      QTest::newRow(name) << content << state << QString::fromUtf8(fields);
-    };
-    const QByteArray line = "\"a\",\"6000\",\"h\",\"6001\",0,0";
-    row("the written form", "\"C:\\D\",\"6000\",\"\",\"6001\",1,0\r\n", State::Valid, "C:\\D|6000||6001|1|0");
-    row("six lines", "\"a\"\r\n\"6000\"\r\n\"h\"\r\n\"6001\"\r\n0\r\n1\r\n", State::Valid, "a|6000|h|6001|0|1");
-    row("Japanese, commas inside quotes", "\"\x83\x66\x81\x5B\x83\x5E\x87\x40,b\",\"6,0\",\"h\",\"6001\",0,1",
-        State::Valid, "データ①,b|6,0|h|6001|0|1");
-    row("blanks, text after quotes, any title line, fields past the sixth", " a , \"b\",\"c\",\"d\"x,  -5 ,\t1  ,7,8",
-        State::Valid, "a|b|c|d|-5|1");
-    row("unclosed quote runs to the end", "1,2,3,4,5,\"1", State::Valid, "1|2|3|4|5|1");
-    row("64 KiB", line + QByteArray(65536 - line.size(), ' '), State::Valid, "a|6000|h|6001|0|0");
-    row("2 in position 6", "1,2,3,4,5,2", State::BadParameter, "1|2|3|4|5|2");
-    row("-1 in position 6", "1,2,3,4,5,-1", State::BadParameter, "1|2|3|4|5|-1");
-    row("five fields", "\"a\",\"6000\",\"h\",\"6001\",0\r\n", State::Invalid);
-    row("70000 in position 5", "1,2,3,4,70000,0", State::Invalid);
-    row("70000 in position 6", "1,2,3,4,0,70000", State::Invalid);
-    row("a lead byte without its trail", "1,2,3,\"4\x82\",0,0", State::Invalid);
-    row("empty", "", State::Invalid);
-    row("64 KiB and a byte", line + QByteArray(65537 - line.size(), ' '), State::Invalid);
-    row("FIFO", "fifo", State::Invalid);
-    row("device", "/dev/zero", State::Invalid);
-    row("missing", "missing", State::Missing);
-  }
+  // The file as the reader takes it, without a word to the user: its state,
+  // then its fields in the file's order, or "-" where the record is left alone.
   void load() {
-    QFETCH(QByteArray, content);
-    QFETCH(State, state);
-    QFETCH(QString, fields);
-    QString path = ini_;
-    if (content == "fifo") QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-    else if (content.startsWith('/')) path = QString::fromLatin1(content);
-    else if (content != "missing") QVERIFY(WriteAll(path, content));
-    SettingsRecord r = Record({"x", "x", "x", "x", "9", "9"});
-    QCOMPARE(LoadSettingsFile(path, r), state);
-    QCOMPARE(Fields(r).join('|'), fields.isEmpty() ? "x|x|x|x|9|9" : fields);
+    static const char* const states[] = {"valid", "missing", "invalid", "bad parameter"};
+    const QByteArray line = "\"a\",\"6000\",\"h\",\"6001\",0,0";
+    const QList<std::pair<QByteArray, QString>> cases{
+        {"\"C:\\D\",\"6000\",\"\",\"6001\",1,0\r\n", "valid C:\\D|6000||6001|1|0"},
+        {"\"a\"\r\n\"6000\"\r\n\"h\"\r\n\"6001\"\r\n0\r\n1\r\n", "valid a|6000|h|6001|0|1"},  // a field a line
+        {"\"\x83\x66\x81\x5B\x83\x5E\x87\x40,b\",\"6,0\",\"h\",\"6001\",0,1", "valid データ①,b|6,0|h|6001|0|1"},
+        // Blanks, text after the quotes, any title line, fields past the sixth.
+        {" a , \"b\",\"c\",\"d\"x,  -5 ,\t1  ,7,8", "valid a|b|c|d|-5|1"},
+        {"1,2,3,4,5,\"1", "valid 1|2|3|4|5|1"},  // an unclosed quote runs to the end
+        {line + QByteArray(65536 - line.size(), ' '), "valid a|6000|h|6001|0|0"},
+        {"1,2,3,4,5,2", "bad parameter 1|2|3|4|5|2"}, {"1,2,3,4,5,-1", "bad parameter 1|2|3|4|5|-1"},
+        {"\"a\",\"6000\",\"h\",\"6001\",0\r\n", "invalid -"}, {"", "invalid -"},
+        {"1,2,3,4,70000,0", "invalid -"}, {"1,2,3,4,0,70000", "invalid -"},
+        {"1,2,3,\"4\x82\",0,0", "invalid -"},  // a lead byte without its trail
+        {line + QByteArray(65537 - line.size(), ' '), "invalid -"},
+        {"fifo", "invalid -"},  // a FIFO without a writer must not hold up the program
+        {"missing", "missing -"}};
+    QStringList got, want;
+    for (const auto& [content, result] : cases) {
+      QFile::remove(ini_);
+      if (content == "fifo") QVERIFY(::mkfifo(QFile::encodeName(ini_).constData(), 0600) == 0);
+      else if (content != "missing") QVERIFY(WriteAll(ini_, content));
+      const SettingsRecord untouched = Record({"x", "x", "x", "x", "9", "9"});
+      SettingsRecord r = untouched;
+      const int state = int(LoadSettingsFile(ini_, r));
+      got << states[state] + QStringLiteral(" ") + (Fields(r) == Fields(untouched) ? "-" : Fields(r).join('|'));
+      want << result;
+    }
+    QCOMPARE(got, want);
   }
 
   // The window's reader: a good file is kept and its folder entered; a bad or
   // missing one is rebuilt with the defaults, saying why; a folder that is
   // gone is said, and the process's current folder taken instead.
-  void read_data() {
-    QTest::addColumn<QByteArray>("content");  // "missing": no file
-    QTest::addColumn<QStringList>("said");
-    QTest::addColumn<bool>("rebuilt");
-    QTest::addColumn<QString>("cwd");  // the process's current folder afterwards
-    const QByteArray tail = "\",\"7000\",\"h\",\"7001\",1,1\r\n";
-    QTest::newRow("valid") << '"' + work_.toLatin1() + tail << QStringList{} << false << work_;
-    QTest::newRow("missing") << QByteArray("missing") << QStringList{ReadError("ﾌｧｲﾙなし")} << true << tmp_.path();
-    QTest::newRow("invalid") << QByteArray("\"a\"\r\n") << QStringList{ReadError("ﾌｧｲﾙ不正")} << true << docs_;
-    QTest::newRow("bad parameter") << QByteArray("1,2,3,4,5,2") << QStringList{ReadError("ﾊﾟﾗﾒｰﾀ不正")} << true << docs_;
-    QTest::newRow("folder gone") << '"' + tmp_.filePath("gone").toLatin1() + tail
-                                 << QStringList{Box(platform::vbCritical, "エラー！！",
-                                                    "既定ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"),
-                                                "status: 既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！"}
-                                 << false << tmp_.path();
-  }
   void read() {
-    QFETCH(QByteArray, content);
-    QFETCH(QStringList, said);
-    QFETCH(bool, rebuilt);
-    QFETCH(QString, cwd);
-    if (content != "missing") QVERIFY(WriteAll(ini_, content));
-    Recorder rec;
-    ReadSettings(Hooks());
-    QCOMPARE(Said(rec), said);
-    QCOMPARE(ReadAll(ini_), rebuilt ? DefaultLine() : content);
-    QCOMPARE(Fields(Settings), (rebuilt ? QStringList{docs_, "6000", kDefaultRemoteHost, "6001", "0", "0"}
-                                        : QStringList{cwd, "7000", "h", "7001", "1", "1"}));
-    QCOMPARE(Settings.SettingsPath, ini_);
-    QCOMPARE(QDir::currentPath(), cwd);
+    const QByteArray tail = "\",\"7000\",\"h\",\"7001\",1,1\r\n";
+    const QStringList gone{Box(platform::vbCritical, "エラー！！", "既定ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"),
+                           "status: 既定ﾌｫﾙﾀﾞが存在しません - 再設定を行ってください！！"};
+    // The file ("missing": none), what is said, the process's current folder afterwards.
+    for (const auto& [content, said, cwd] : QList<std::tuple<QByteArray, QStringList, QString>>{
+             {'"' + work_.toLatin1() + tail, {}, work_},
+             {"missing", {ReadError("ﾌｧｲﾙなし")}, tmp_.path()},
+             {"\"a\"\r\n", {ReadError("ﾌｧｲﾙ不正")}, docs_},
+             {"1,2,3,4,5,2", {ReadError("ﾊﾟﾗﾒｰﾀ不正")}, docs_},
+             {'"' + tmp_.filePath("gone").toLatin1() + tail, gone, tmp_.path()}}) {
+      init();
+      if (content != "missing") QVERIFY(WriteAll(ini_, content));
+      Recorder rec;
+      ReadSettings(Hooks());
+      QCOMPARE(Said(rec), said);
+      const bool rebuilt = said.value(0).contains(" File Read: ");  // said whenever the file is rebuilt
+      QCOMPARE(ReadAll(ini_), rebuilt ? DefaultLine() : content);
+      QCOMPARE(Fields(Settings) << Settings.SettingsPath << QDir::currentPath(),
+               (rebuilt ? QStringList{docs_, "6000", kDefaultRemoteHost, "6001", "0", "0", ini_, cwd}
+                        : QStringList{cwd, "7000", "h", "7001", "1", "1", ini_, cwd}));
+    }
   }
 
   // A save writes the record as the file's one line and the running program
@@ -162,8 +144,7 @@ class TestSettings : public QObject {
       QCOMPARE(Said(rec), (error.isEmpty() ? QStringList{} : QStringList{box}) << "folder: " + folder);
       QCOMPARE(ReadAll(ini_),
                bytes.isEmpty() ? DefaultLine() : '"' + bytes + "\",\"\",\"127.0.0.5\",\"7001\",-5,1\r\n");
-      QCOMPARE(Fields(Settings), values);
-      QCOMPARE(Settings.SettingsPath, ini_);
+      QCOMPARE(Fields(Settings) << Settings.SettingsPath, values + QStringList{ini_});
       QCOMPARE(QDir(tree_.ExeDir()).entryList(QDir::Files), QStringList{"Korima.ini"});
     }
   }
@@ -234,13 +215,11 @@ class TestSettings : public QObject {
     QCOMPARE(SettingsFilePathFor(tree_.ExeDir() + "/Korima", true), ini_);
     SetInstalledBinDirForTest({});  // a build that installs nowhere
     QCOMPARE(SettingsFilePathFor(bin + "/korima", true), bin + "/korima.ini");
-    qputenv("XDG_CONFIG_HOME", tmp_.filePath("home/.config").toLocal8Bit());
   }
 
   // The default working folder is one the file can hold: the documents
   // folder, else home, else the root, whichever first exists and CP932 can write.
   void defaultFolder() {
-    const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
     QStringList got;
     // A home folder (none when empty), its documents folder (none when empty).
     for (const auto& [home, docs] : {std::pair<QString, QString>{"h1", "Documents"}, {"h2", ""}, {"h3", "문서"},
@@ -253,8 +232,6 @@ class TestSettings : public QObject {
       qputenv("XDG_CONFIG_HOME", config.toUtf8());
       got << DefaultWorkFolder();
     }
-    qputenv("HOME", savedHome);
-    qputenv("XDG_CONFIG_HOME", savedConfig);
     QCOMPARE(got, (QStringList{tmp_.filePath("h1/Documents"), tmp_.filePath("h2"), tmp_.filePath("h3"), "/", "/"}));
   }
 };
