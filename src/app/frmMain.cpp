@@ -8,7 +8,7 @@
 #include "link/Wording.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
-#include "link/Inspection.h"
+#include "link/FileCheck.h"
 #include "platform/TextFiles.h"
 #include "ui_frmMain.h"
 

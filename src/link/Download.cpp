@@ -1,7 +1,7 @@
 #include "Download.h"
 
 #include "Frame.h"
-#include "Inspection.h"
+#include "FileCheck.h"
 #include "Wording.h"
 #include "platform/Cp932.h"
 #include "platform/Numbers.h"
@@ -106,8 +106,8 @@ void Download::Stop() {
 Task<> Download::Run() {
   try {
     // A file whose encoding is to be judged is read first, wherever it is checked.
-    if (options_.inspect == Inspect::BeforeMaster || (!options_.conversion && options_.inspect == Inspect::None))
-      co_await InspectFile();
+    if (options_.checkWhen == CheckWhen::BeforeMaster || (!options_.conversion && options_.checkWhen == CheckWhen::None))
+      co_await CheckFile();
     conversion_ = options_.conversion.value_or(conversion_);
     OpenSocket();
     emit Waiting();
@@ -119,7 +119,7 @@ Task<> Download::Run() {
       if (path.isEmpty()) FailFile(FileProblem::Empty, ENOENT, platform::OsErrorText(ENOENT));
       options_.filePath = result_.filePath = path;
     }
-    if (options_.inspect == Inspect::AfterMaster) co_await InspectFile();
+    if (options_.checkWhen == CheckWhen::AfterMaster) co_await CheckFile();
     co_await SendLines();
     co_await Finish();
     result_.outcome = Outcome::Complete;
@@ -159,10 +159,10 @@ Task<> Download::Connect() {
 }
 
 // Reads the file ahead, a piece between events, and finds what would stop it.
-Task<> Download::InspectFile() {
-  Inspection inspection(options_.filePath, options_.conversion, options_.titleLine);
-  while (!inspection.Step()) co_await NextPass{this};
-  const InspectionResult& r = inspection.Result();
+Task<> Download::CheckFile() {
+  FileCheck check(options_.filePath, options_.conversion, options_.titleLine);
+  while (!check.Step()) co_await NextPass{this};
+  const FileCheckResult& r = check.Result();
   result_.verdict = r.verdict;
   conversion_ = r.conversion;
   if (r.problem == FileProblem::None) co_return;

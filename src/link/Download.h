@@ -72,7 +72,7 @@ class Download : public QObject {
 
   Task<> Run();
   Task<> Connect();
-  Task<> InspectFile();
+  Task<> CheckFile();
   Task<> SendLines();
   Task<> Finish();
   Task<> Resolve();

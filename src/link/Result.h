@@ -19,10 +19,10 @@ inline constexpr qsizetype kLongestLine = 65507 - 6;
 inline constexpr int kTicksPerSecond = 100;
 
 // When the file is read ahead of sending it, to find what would stop it
-// (Inspection.h): before "MASTER", so that nothing is sent for a file that
+// (FileCheck.h): before "MASTER", so that nothing is sent for a file that
 // can't go; after, where each terminal is to get the file as it is when the
 // terminal arrives; or not at all, where the caller has done it.
-enum class Inspect { BeforeMaster, AfterMaster, None };
+enum class CheckWhen { BeforeMaster, AfterMaster, None };
 
 struct DownloadOptions {
   QString filePath;
@@ -33,7 +33,7 @@ struct DownloadOptions {
   qint64 connectTimeoutTicks = 0;  // 0: "MASTER" until stopped
   // How lines go: as the file's bytes, or converted; none: as the file is judged.
   std::optional<LineConversion> conversion = LineConversion::None;
-  Inspect inspect = Inspect::BeforeMaster;
+  CheckWhen checkWhen = CheckWhen::BeforeMaster;
   // Once the terminal has answered "MASTER": the file to send now (a folder
   // listed afresh), or empty when there is nothing. Unset: filePath.
   std::function<QString()> fileOnConnect;

@@ -247,12 +247,12 @@ void Sender::CheckNext() {
     return;
   }
   Item& item = checked_[checking_];
-  if (!check_) check_ = std::make_unique<link::Inspection>(item.path, item.conversion, settings_.titleLine);
+  if (!check_) check_ = std::make_unique<link::FileCheck>(item.path, item.conversion, settings_.titleLine);
   if (!check_->Step()) {  // a piece at a time: a signal is answered meanwhile
     QTimer::singleShot(0, this, &Sender::CheckNext);
     return;
   }
-  const link::InspectionResult r = check_->Result();
+  const link::FileCheckResult r = check_->Result();
   check_.reset();
   link::DownloadResult result;
   result.filePath = item.path;
@@ -341,14 +341,14 @@ void Sender::StartTransfer(Cradle& c) {
   if (perTurn_) {
     // Checked once this terminal is there; the first file of its turn from a
     // fresh look at the folders, for what changed while the cradle waited.
-    o.inspect = link::Inspect::AfterMaster;
+    o.checkWhen = link::CheckWhen::AfterMaster;
     if (c.next == 0)
       o.fileOnConnect = [this, &c] {
         c.files = ListFiles(nullptr);
         return c.files.isEmpty() ? QString() : c.files.first().path;
       };
   } else {
-    o.inspect = link::Inspect::None;  // checked before the run began; read again when it is sent
+    o.checkWhen = link::CheckWhen::None;  // checked before the run began; read again when it is sent
   }
   c.state = Cradle::State::Sending;
   c.started = QDateTime::currentDateTime();

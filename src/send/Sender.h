@@ -8,7 +8,7 @@
 #include "Options.h"
 #include "Records.h"
 #include "link/Download.h"
-#include "link/Inspection.h"
+#include "link/FileCheck.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -86,7 +86,7 @@ class Sender : public QObject {
   bool perTurn_ = false;            // files listed and checked at each terminal's turn
   QString run_;                     // when the run began, in every record
   QList<Item> checked_;             // the files, judged and checked before anything is sent
-  std::unique_ptr<link::Inspection> check_;
+  std::unique_ptr<link::FileCheck> check_;
   int checking_ = 0;                // the file being checked
   QList<Cradle*> cradles_;
   std::unique_ptr<Progress> progress_;

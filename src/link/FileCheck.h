@@ -9,7 +9,7 @@
 
 namespace korima::link {
 
-struct InspectionResult {
+struct FileCheckResult {
   FileProblem problem = FileProblem::None;  // None: the file can go
   qint64 lineNo = 0;
   qint64 column = 0;     // NotUtf8, NotUtf16, NotShiftJis, Unconvertible
@@ -23,14 +23,14 @@ struct InspectionResult {
 // How a judged file's lines go; none for a file that is neither UTF nor CP932.
 std::optional<LineConversion> ConversionFor(platform::TextEncoding encoding);
 
-class Inspection {
+class FileCheck {
  public:
   // `conversion`: as chosen; none: judged from the file first.
-  Inspection(const QString& path, std::optional<LineConversion> conversion, qint16 titleLine);
-  ~Inspection();
-  // Reads about `budget` bytes more; true once the inspection is over.
+  FileCheck(const QString& path, std::optional<LineConversion> conversion, qint16 titleLine);
+  ~FileCheck();
+  // Reads about `budget` bytes more; true once the check is over.
   bool Step(qint64 budget = 1 << 20);
-  const InspectionResult& Result() const { return result_; }
+  const FileCheckResult& Result() const { return result_; }
 
  private:
   enum class Stage { Judge, Check, Done };
@@ -43,7 +43,7 @@ class Inspection {
   std::unique_ptr<platform::files::LineReader> reader_;
   std::unique_ptr<platform::EncodingJudge> judge_;
   qint64 lineNo_ = 0;
-  InspectionResult result_;
+  FileCheckResult result_;
 };
 
 }  // namespace korima::link

@@ -1,4 +1,4 @@
-#include "Inspection.h"
+#include "FileCheck.h"
 
 #include "platform/Errors.h"
 
@@ -20,7 +20,7 @@ std::optional<LineConversion> ConversionFor(platform::TextEncoding encoding) {
   return std::nullopt;
 }
 
-Inspection::Inspection(const QString& path, std::optional<LineConversion> conversion, qint16 titleLine)
+FileCheck::FileCheck(const QString& path, std::optional<LineConversion> conversion, qint16 titleLine)
     : path_(path), titleLine_(titleLine), stage_(conversion ? Stage::Check : Stage::Judge) {
   reader_ = std::make_unique<LineReader>();
   if (conversion) {
@@ -33,15 +33,15 @@ Inspection::Inspection(const QString& path, std::optional<LineConversion> conver
   if (!reader_->Open(path_, LineConversion::None)) Fail(FileProblem::Open);
 }
 
-Inspection::~Inspection() = default;
+FileCheck::~FileCheck() = default;
 
-void Inspection::StartCheck() {
+void FileCheck::StartCheck() {
   stage_ = Stage::Check;
   lineNo_ = 0;
   if (!reader_->Open(path_, result_.conversion)) Fail(FileProblem::Open);
 }
 
-bool Inspection::Fail(FileProblem problem, qint64 column) {
+bool FileCheck::Fail(FileProblem problem, qint64 column) {
   const LineReader::Problem& p = reader_->LastProblem();
   result_.problem = problem;
   result_.lineNo = lineNo_;
@@ -55,7 +55,7 @@ bool Inspection::Fail(FileProblem problem, qint64 column) {
   return true;
 }
 
-bool Inspection::Step(qint64 budget) {
+bool FileCheck::Step(qint64 budget) {
   const qint64 until = reader_ ? reader_->BytesConsumed() + budget : 0;
   QByteArray line;
   while (stage_ != Stage::Done && reader_->BytesConsumed() < until) {
