@@ -47,7 +47,7 @@ struct Download::Until {
   Download* d;
   std::function<bool()> ready;
   qint64 deadlineNs = kNever;
-  bool await_ready() const { return d->stopping_ || ready() || d->services_.clock->Passed(deadlineNs); }
+  bool await_ready() const { return d->WaitOver(ready, deadlineNs); }
   void await_suspend(std::coroutine_handle<> h) { d->Park(h, std::move(ready), deadlineNs); }
   void await_resume() const {
     if (d->stopping_) throw Stopped{};
@@ -382,6 +382,10 @@ void Download::Deliver(const QByteArray& datagram) {
 
 // ---- suspension ------------------------------------------------------------------
 
+bool Download::WaitOver(const std::function<bool()>& ready, qint64 deadlineNs) const {
+  return stopping_ || services_.clock->Passed(deadlineNs) || ready();
+}
+
 void Download::Park(std::coroutine_handle<> h, std::function<bool()> ready, qint64 deadlineNs) {
   parked_ = h;
   ready_ = std::move(ready);
@@ -406,7 +410,7 @@ void Download::Wake() {
 }
 
 void Download::ResumeParked() {
-  if (!parked_ || !(stopping_ || services_.clock->Passed(deadline_) || ready_())) return;
+  if (!parked_ || !WaitOver(ready_, deadline_)) return;
   CancelAlarm();
   auto h = std::exchange(parked_, {});
   ready_ = nullptr;

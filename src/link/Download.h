@@ -90,6 +90,8 @@ class Download : public QObject {
   void WrapUp();
   void Deliver(const QByteArray& datagram);
 
+  // What ends a wait: a stop, its deadline, or what it waits for.
+  bool WaitOver(const std::function<bool()>& ready, qint64 deadlineNs) const;
   void Park(std::coroutine_handle<> h, std::function<bool()> ready, qint64 deadlineNs);
   void Wake();
   void ResumeParked();
